@@ -1,0 +1,3 @@
+#include "header/runhdr.h"
+
+void RUNHDR() {}
