@@ -7,8 +7,10 @@
 
 #include "binding/ccp4lib.h"
 #include "filter/korven.h"
+#include "filter/precheck.h"
 
 MapHeader open_mask() {
+  check_mask_file();
   MapHeader h;
   char title[80];
   std::memset(title, ' ', sizeof title);

@@ -6,12 +6,14 @@
 #include "binding/ccp4lib.h"
 #include "filter/files.h"
 #include "filter/korven.h"
+#include "filter/precheck.h"
 
 void open_input() {
   mtzini_();
   // In its in-memory mode the library does not pass written records on to
   // an output opened over the input's header.
   unsetenv("CMTZ_IN_MEMORY");
+  check_mtz_file();
   const int iprint = 1;
   int ifail = 0;
   lropen_(&IFILE, "HKLIN", &iprint, &ifail, 5);

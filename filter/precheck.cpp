@@ -1,0 +1,160 @@
+#include "filter/precheck.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "filter/files.h"
+#include "filter/korven.h"
+
+namespace {
+
+// Part of a file, with the byte order of its machine stamp.
+struct Bytes {
+  std::vector<char> data;
+  bool big_endian = false;
+
+  int32_t word(size_t offset) const {
+    unsigned char c[4];
+    std::memcpy(c, data.data() + offset, 4);
+    if (big_endian)
+      return int32_t(uint32_t(c[0]) << 24 | uint32_t(c[1]) << 16 | uint32_t(c[2]) << 8 | c[3]);
+    return int32_t(uint32_t(c[3]) << 24 | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | c[0]);
+  }
+  int64_t word64(size_t offset) const {
+    uint64_t first = uint32_t(word(offset)), second = uint32_t(word(offset + 4));
+    return int64_t(big_endian ? first << 32 | second : second << 32 | first);
+  }
+};
+
+// Reads up to `count` bytes from `offset`; false when the file cannot be
+// opened, which is left to the library's own refusal.
+bool read_part(std::ifstream& in, int64_t offset, size_t count, Bytes& b) {
+  if (!in)
+    return false;
+  b.data.resize(count);
+  in.seekg(offset);
+  in.read(b.data.data(), std::streamsize(count));
+  b.data.resize(size_t(in.gcount()));
+  in.clear();
+  return true;
+}
+
+int64_t file_size(std::ifstream& in) {
+  in.seekg(0, std::ios::end);
+  return int64_t(in.tellg());
+}
+
+void map_fault(const std::string& what) { ERRSTP("MSKIN header damaged: " + what); }
+
+}  // namespace
+
+void check_mask_file() {
+  std::ifstream in(logical_file("MSKIN"), std::ios::binary);
+  Bytes b;
+  if (!read_part(in, 0, 1024, b) || b.data.size() < 1024)
+    return;
+  int64_t room = file_size(in) - 1024;
+  b.big_endian = (uint8_t(b.data[212]) >> 4) == 1;
+  int32_t n[3];
+  for (size_t i = 0; i < 3; ++i) {
+    n[i] = b.word(4 * i);
+    if (int64_t(b.word(16 + 4 * i)) + n[i] - 1 > INT_MAX)
+      map_fault("grid numbered beyond 2147483647");
+  }
+  int32_t labels = b.word(220);
+  if (labels < 0 || labels > 10)
+    map_fault("label count " + std::to_string(labels) + ", not 0 to 10");
+  int64_t symmetry = b.word(92);
+  if (symmetry < 0)
+    map_fault("symmetry record of " + std::to_string(symmetry) + " bytes");
+  if (symmetry > room)
+    map_fault("symmetry record runs past the end of the file");
+  bool mode0 = b.word(12) == 0;
+  if (mode0 && n[0] > 0 && n[1] > 0 && n[2] > 0 &&
+      int64_t(n[0]) * n[1] > (room - symmetry) / n[2])
+    ERRSTP("MSKIN unable to read section(s): the file is shorter than its header says");
+}
+
+namespace {
+
+[[noreturn]] void mtz_fault() { ERRSTP("HKLIN unable to open file"); }
+
+std::vector<std::string> words_of(const std::string& record) {
+  std::istringstream in(record);
+  std::vector<std::string> w;
+  for (std::string s; in >> s;)
+    w.push_back(s);
+  return w;
+}
+
+bool starts(const std::string& s, const char* prefix) {
+  return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Walks the main header records to their END record and checks that the
+// columns agree with NCOL and name declared datasets, and that the
+// reflections that NCOL promises fit before the header.  Returns the
+// position after END.
+size_t check_main_header(const Bytes& b, int64_t data_bytes) {
+  int64_t ncol = -1, nref = -1, columns = 0;
+  std::set<std::string> datasets = {"0"}, used;
+  size_t pos = 0;
+  for (;; pos += 80) {
+    if (pos + 80 > b.data.size())
+      mtz_fault();
+    std::string rec(b.data.data() + pos, 80);
+    if (starts(rec, "END"))
+      break;
+    std::vector<std::string> w = words_of(rec);
+    if (starts(rec, "NCOL") && w.size() >= 3) {
+      ncol = std::atoll(w[1].c_str());
+      nref = std::atoll(w[2].c_str());
+    } else if (starts(rec, "COLU")) {
+      ++columns;
+      if (w.size() >= 6)
+        used.insert(w[5]);
+    } else if (starts(rec, "DATASET") && w.size() >= 2) {
+      datasets.insert(w[1]);
+    }
+  }
+  for (const std::string& id : used)
+    if (!datasets.count(id))
+      mtz_fault();
+  if (ncol < 0 || nref < 0 || columns != ncol || ncol > (1 << 20) ||
+      (ncol > 0 && nref > data_bytes / 4 / ncol))
+    mtz_fault();
+  return pos + 80;
+}
+
+}  // namespace
+
+void check_mtz_file() {
+  std::ifstream in(logical_file("HKLIN"), std::ios::binary);
+  Bytes b;
+  if (!read_part(in, 0, 80, b))
+    return;
+  if (b.data.size() < 80 || std::memcmp(b.data.data(), "MTZ ", 4) != 0)
+    mtz_fault();
+  b.big_endian = (uint8_t(b.data[9]) >> 4) == 1;
+  int64_t word = b.word(4);
+  if (word == -1)
+    word = b.word64(12);
+  int64_t size = file_size(in);
+  if (word < 21 || word > size / 4)
+    mtz_fault();
+  int64_t header = (word - 1) * 4;
+  Bytes tail;
+  tail.big_endian = b.big_endian;
+  read_part(in, header, size_t(size - header), tail);
+  size_t pos = check_main_header(tail, header - 80);
+  std::string rest(tail.data.data() + pos, tail.data.size() - pos);
+  if (rest.find("MTZENDOFHEADERS") == std::string::npos)
+    mtz_fault();
+}
