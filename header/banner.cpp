@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "header/build_fields.h"
 #include "header/print.h"
 #include "header/text.h"
 

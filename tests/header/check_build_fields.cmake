@@ -1,0 +1,2 @@
+include(${FIELDS})
+message("[${KORVEN_BLDDAT}] [${KORVEN_BLDTIM}]")
