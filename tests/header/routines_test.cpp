@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 #include <string>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "header/print.h"
 #include "header/text.h"
@@ -53,64 +55,41 @@ TEST(TextDeathTest, FirstNonBlankOfEmptyTextEndsRun) {
               "^ STRB: Greetings from Tavil 1\\. J =            0\n$");
 }
 
+// Each case prints its pieces in turn, integers through PI, texts through PT.
 TEST(Print, Pieces) {
+  using Piece = std::pair<std::variant<int32_t, std::string>, int32_t>;
   struct Case {
-    const char* name;
-    std::function<void(FILE*)> write;
+    std::vector<Piece> pieces;
     std::string expected;
   };
-  const std::string text300 = blanks_with(300, 200, 'z');
+  const std::string x255 = blanks_with(300, 1, 'x').replace(254, 1, "\r");
+  const std::string x256 = blanks_with(300, 1, 'x').replace(255, 1, "\r");
+  const std::string z200 = blanks_with(300, 200, 'z');
   const Case cases[] = {
-      {"zero", [](FILE* f) { PI(f, 0, ENDLIN); }, "0\n"},
-      {"negative", [](FILE* f) { PI(f, -7, SPACED); }, " -7"},
-      {"extremes",
-       [](FILE* f) {
-         PI(f, INT_MIN, GLUED);
-         PI(f, INT_MAX, SPCEND);
-       },
-       "-2147483648 2147483647\n"},
-      {"modes out of range keep the line open",
-       [](FILE* f) {
-         PT(f, "a", GLUED);
-         PT(f, "b", 4);
-         PI(f, 1, -1);
-         PI(f, 2, 4);
-         PT(f, "c", -1);
-         PT(f, "d", ENDLIN);
-       },
-       "ad\n"},
-      {"blank pieces end no line",
-       [](FILE* f) {
-         for (int32_t mode : {ENDLIN, GLUED, SPACED, SPCEND}) {
-           PT(f, "   ", mode);
-           PT(f, "", mode);
-           PT(f, " \0\r\r "s, mode);
-         }
-       },
-       ""},
-      {"leading blanks kept", [](FILE* f) { PT(f, "  word  ", SPACED); }, "   word"},
-      {"carriage return behind the text", [](FILE* f) { PT(f, "word\r \0 "s, ENDLIN); },
-       "word\r\n"},
-      {"carriage return inside the text", [](FILE* f) { PT(f, "a\rb ", SPCEND); }, " a\rb\n"},
-      {"carriage return at 255 kept",
-       [](FILE* f) { PT(f, blanks_with(300, 1, 'x').replace(254, 1, "\r"), GLUED); },
-       "x" + std::string(253, ' ') + "\r"},
-      {"carriage return at 256 dropped",
-       [](FILE* f) { PT(f, blanks_with(300, 1, 'x').replace(255, 1, "\r"), GLUED); }, "x"},
-      {"300 characters ending at 200", [&](FILE* f) { PT(f, text300, ENDLIN); },
-       text300.substr(0, 200) + "\n"},
-      {"300 characters ending at 256",
-       [](FILE* f) { PT(f, blanks_with(300, 256, 'z'), ENDLIN); }, ""},
-      {"255 characters", [](FILE* f) { PT(f, std::string(255, 'y'), GLUED); },
-       std::string(255, 'y')},
-      {"one line of three pieces",
-       [](FILE* f) {
-         PT(f, "abc", SPACED);
-         PI(f, 1, GLUED);
-         PT(f, "def", SPCEND);
-       },
-       " abc1 def\n"},
+      {{{0, ENDLIN}}, "0\n"},
+      {{{-7, SPACED}}, " -7"},
+      {{{INT_MIN, GLUED}, {INT_MAX, SPCEND}}, "-2147483648 2147483647\n"},
+      {{{"a", GLUED}, {"b", 4}, {1, -1}, {2, 4}, {"c", -1}, {"d", ENDLIN}}, "ad\n"},
+      {{{"   ", ENDLIN}, {"", SPCEND}, {" \0\r\r "s, ENDLIN}, {"\r", SPCEND}}, ""},
+      {{{"  word  ", SPACED}}, "   word"},
+      {{{"word\r \0 "s, ENDLIN}}, "word\r\n"},
+      {{{"a\rb ", SPCEND}}, " a\rb\n"},
+      {{{x255, GLUED}}, "x" + std::string(253, ' ') + "\r"},
+      {{{x256, GLUED}}, "x"},
+      {{{z200, ENDLIN}}, z200.substr(0, 200) + "\n"},
+      {{{blanks_with(300, 256, 'z'), ENDLIN}}, ""},
+      {{{std::string(255, 'y'), GLUED}}, std::string(255, 'y')},
+      {{{"abc", SPACED}, {1, GLUED}, {"def", SPCEND}}, " abc1 def\n"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(printed(c.write), c.expected) << c.name;
+  for (const Case& c : cases) {
+    const std::string out = printed([&](FILE* f) {
+      for (const auto& [piece, mode] : c.pieces) {
+        if (const int32_t* value = std::get_if<int32_t>(&piece))
+          PI(f, *value, mode);
+        else
+          PT(f, std::get<std::string>(piece), mode);
+      }
+    });
+    EXPECT_EQ(out, c.expected) << testing::PrintToString(c.expected);
+  }
 }
