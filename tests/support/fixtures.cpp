@@ -11,17 +11,12 @@
 
 namespace {
 
-size_t word_size(int mode) {
-  switch (mode) {
-    case 1:
-    case 6: return 2;
-    case 2: return 4;
-    default: return 1;
-  }
-}
-
 gemmi::UnitCell unit_cell(const std::array<double, 6>& c) {
   return gemmi::UnitCell(c[0], c[1], c[2], c[3], c[4], c[5]);
+}
+
+std::array<double, 6> six(const gemmi::UnitCell& c) {
+  return {c.a, c.b, c.c, c.alpha, c.beta, c.gamma};
 }
 
 std::string format(const char* fmt, double value) {
@@ -55,6 +50,14 @@ void rename_spacegroup(std::string& text, const std::string& name) {
 
 }  // namespace
 
+void fill(MaskMap& map, const std::function<uint8_t(int, int, int)>& byte) {
+  const auto& s = map.start;
+  for (int l = s[2]; l < s[2] + map.extent[2]; ++l)
+    for (int k = s[1]; k < s[1] + map.extent[1]; ++k)
+      for (int h = s[0]; h < s[0] + map.extent[0]; ++h)
+        set_byte(map, h, k, l, byte(h, k, l));
+}
+
 void set_byte(MaskMap& map, int h, int k, int l, uint8_t value) {
   const auto& s = map.start;
   const auto& n = map.extent;
@@ -85,7 +88,8 @@ void write_mask(const std::string& path, const MaskMap& m) {
     ccp4.set_header_i32(word, value);
   size_t points =
       size_t(std::max(n[0], 0)) * size_t(std::max(n[1], 0)) * size_t(std::max(n[2], 0));
-  std::vector<uint8_t> data(points * word_size(m.mode), 0);
+  size_t word = m.mode == 2 ? 4 : m.mode == 1 || m.mode == 6 ? 2 : 1;
+  std::vector<uint8_t> data(points * word, 0);
   std::copy_n(m.bytes.begin(), std::min(m.bytes.size(), data.size()), data.begin());
   if (m.keep >= 0 && size_t(m.keep) < data.size())
     data.resize(size_t(m.keep));
@@ -132,12 +136,7 @@ void write_mtz(const std::string& path, const MtzFile& f) {
     gemmi::Mtz::Batch batch;
     batch.number = b.number;
     batch.title = b.title;
-    if (!b.ints.empty())
-      batch.ints = b.ints;
-    if (!b.floats.empty())
-      batch.floats = b.floats;
-    else
-      batch.set_cell(mtz.cell);
+    batch.set_cell(mtz.cell);
     batch.set_dataset_id(b.dataset);
     batch.axes = b.axes;
     mtz.batches.push_back(batch);
@@ -157,19 +156,13 @@ MtzFile read_mtz(const std::string& path) {
   gemmi::Mtz mtz = gemmi::read_mtz_file(path);
   MtzFile f;
   f.title = mtz.title;
-  const gemmi::UnitCell& c = mtz.cell;
-  f.cell = {c.a, c.b, c.c, c.alpha, c.beta, c.gamma};
+  f.cell = six(mtz.cell);
   f.spacegroup = mtz.spacegroup_name;
+  f.spacegroup_number = mtz.spacegroup_number;
   f.datasets.clear();
-  for (const auto& d : mtz.datasets) {
-    const gemmi::UnitCell& u = d.cell;
-    f.datasets.push_back({d.id,
-                          d.project_name,
-                          d.crystal_name,
-                          d.dataset_name,
-                          {u.a, u.b, u.c, u.alpha, u.beta, u.gamma},
-                          d.wavelength});
-  }
+  for (const auto& d : mtz.datasets)
+    f.datasets.push_back(
+        {d.id, d.project_name, d.crystal_name, d.dataset_name, six(d.cell), d.wavelength});
   for (const auto& col : mtz.columns)
     f.columns.push_back({col.label, col.type, col.dataset_id});
   size_t ncol = mtz.columns.size();
@@ -186,7 +179,7 @@ std::vector<std::string> header_lines(const MtzFile& f) {
   std::vector<std::string> lines;
   lines.push_back("TITLE " + rtrim(f.title));
   lines.push_back("CELL" + cell_text(unit_cell(f.cell)));
-  lines.push_back("SYMMETRY " + f.spacegroup);
+  lines.push_back("SYMMETRY " + f.spacegroup + " " + std::to_string(f.spacegroup_number));
   for (const MtzDataset& d : f.datasets)
     lines.push_back("DATASET " + std::to_string(d.id) + " " + d.project + "/" + d.crystal +
                     "/" + d.dataset + cell_text(unit_cell(d.cell)) +

@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,8 @@ struct MaskMap {
 
 // Sets the byte of grid point (h, k, l), growing the bytes as needed.
 void set_byte(MaskMap& map, int h, int k, int l, uint8_t value);
+// Sets every byte of the grid to byte(h, k, l).
+void fill(MaskMap& map, const std::function<uint8_t(int, int, int)>& byte);
 void write_mask(const std::string& path, const MaskMap& map);
 
 struct MtzDataset {
@@ -39,8 +42,8 @@ struct MtzBatch {
   int number = 0;
   int dataset = 1;
   std::string title;
-  std::vector<int32_t> ints;  // gemmi's defaults when empty
-  std::vector<float> floats;
+  std::vector<int32_t> ints;  // as read; gemmi's defaults are written
+  std::vector<float> floats;  // as read; the file's cell is written
   std::vector<std::string> axes;
 };
 
@@ -51,6 +54,7 @@ struct MtzFile {
   std::array<double, 6> cell = {50, 60, 70, 90, 100, 90};
   std::string spacegroup = "P 1 2 1";
   std::string spacegroup_text;  // quoted in SYMINF instead of the symbol, when set
+  int spacegroup_number = 0;    // as read; the symbol's own is written
   std::vector<MtzDataset> datasets;
   std::vector<MtzColumn> columns;
   std::vector<std::vector<float>> rows;

@@ -15,10 +15,7 @@ int main(int argc, char** argv) {
     MaskMap mask;
     mask.start = {-6, -4, 0};
     mask.extent = {13, 9, 4};
-    for (int l = 0; l < 4; ++l)
-      for (int k = -4; k <= 4; ++k)
-        for (int h = -6; h <= 6; ++h)
-          set_byte(mask, h, k, l, (h + 2 * k + 3 * l + 100) % 7 == 0);
+    fill(mask, [](int h, int k, int l) { return (h + 2 * k + 3 * l + 100) % 7 == 0; });
     write_mask(dir + "/mask.map", mask);
     // 15 x 9 x 4 reflections: those with h = -7 or 7 lie outside the mask.
     std::vector<std::array<float, 3>> hkl;
