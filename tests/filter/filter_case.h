@@ -112,18 +112,18 @@ struct FilterTest : ::testing::Test {
     ASSERT_EQ(r.signal, 0);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     int count[3] = {0, 0, 0};
-    std::vector<size_t> passed;
+    std::vector<std::string> records = record_lines(in), passed;
     for (size_t i = 0; i < in.rows.size(); ++i) {
       Verdict v = verdict(map, in.rows[i], m);
       ++count[v];
       if (v == PASSED)
-        passed.push_back(i);
+        passed.push_back(records[i]);
     }
     EXPECT_EQ(last_lines(r.out, 8), report(count[OUTSIDE], count[REJECTED], count[PASSED]));
     if (passed.empty())
       return;  // gemmi cannot read an MTZ file of no reflections
     MtzFile out = read_mtz(path("out.mtz"));
     EXPECT_EQ(header_lines(out), header_lines(in));
-    EXPECT_EQ(record_lines(out), pick(record_lines(in), passed));
+    EXPECT_EQ(record_lines(out), passed);
   }
 };

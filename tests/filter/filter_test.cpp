@@ -61,7 +61,7 @@ MtzFile two_dataset_mtz() {
     float i = float(f.rows.size());
     f.rows.push_back({p.h, p.k, p.l, 10 + i, 20 + i, 0.5f + i, 0.25f + i, i});
   }
-  f.rows[1][4] = NAN;  // a missing value goes out as read
+  f.rows[0][4] = NAN;  // a missing value goes out as read
   return f;
 }
 

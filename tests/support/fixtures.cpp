@@ -219,11 +219,3 @@ std::vector<std::string> record_lines(const MtzFile& f) {
   }
   return lines;
 }
-
-std::vector<std::string> pick(const std::vector<std::string>& lines,
-                              const std::vector<size_t>& positions) {
-  std::vector<std::string> picked;
-  for (size_t i : positions)
-    picked.push_back(lines.at(i));
-  return picked;
-}

@@ -74,7 +74,3 @@ std::vector<std::string> header_lines(const MtzFile& mtz);
 
 // One line per record, "label=value" sorted by label, values exact.
 std::vector<std::string> record_lines(const MtzFile& mtz);
-
-// The lines at these positions, in this order.
-std::vector<std::string> pick(const std::vector<std::string>& lines,
-                              const std::vector<size_t>& positions);
