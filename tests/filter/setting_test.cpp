@@ -40,6 +40,7 @@ const Setting SETTINGS[] = {
     {4005, "C 1 2 1", " C 1 2 1", IDENTITY, nullptr},
     {4005, "C 1 2 1", "c 1 2 1", IDENTITY, nullptr},
     {4005, "C 1 2 1", "C121", IDENTITY, nullptr},
+    {4005, "C 1 2 1", "C 1 2 1   X", I2_MASK, &I2_LINES},  // cut to 10 characters
     {1, "C 1 2 1", "", IDENTITY, nullptr},
 };
 
