@@ -62,10 +62,8 @@ void check_mask_file() {
     return;
   int64_t room = file_size(in) - 1024;
   b.big_endian = (uint8_t(b.data[212]) >> 4) == 1;
-  int32_t n[3];
   for (size_t i = 0; i < 3; ++i) {
-    n[i] = b.word(4 * i);
-    if (int64_t(b.word(16 + 4 * i)) + n[i] - 1 > INT_MAX)
+    if (int64_t(b.word(16 + 4 * i)) + b.word(4 * i) - 1 > INT_MAX)
       map_fault("grid numbered beyond 2147483647");
   }
   int32_t labels = b.word(220);
@@ -76,10 +74,6 @@ void check_mask_file() {
     map_fault("symmetry record of " + std::to_string(symmetry) + " bytes");
   if (symmetry > room)
     map_fault("symmetry record runs past the end of the file");
-  bool mode0 = b.word(12) == 0;
-  if (mode0 && n[0] > 0 && n[1] > 0 && n[2] > 0 &&
-      int64_t(n[0]) * n[1] > (room - symmetry) / n[2])
-    ERRSTP("MSKIN unable to read section(s): the file is shorter than its header says");
 }
 
 namespace {

@@ -31,7 +31,7 @@ std::vector<Stop> stops() {
   add("axes 1 3 2", "MSKIN not in XYZ order").axes = {1, 3, 2};
   add("cut short in the second section", "MSKIN unable to read section(s)").keep = 18;
   add("65536 x 65536 columns and rows",
-      "MSKIN unable to read section(s): the file is shorter than its header says")
+      "MSKIN sections too large: columns x rows beyond 2147483647")
       .words = {{1, 65536}, {2, 65536}};
   return s;
 }
