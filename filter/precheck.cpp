@@ -111,9 +111,12 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes) {
       ncol = std::atoll(w[1].c_str());
       nref = std::atoll(w[2].c_str());
     } else if (starts(rec, "COLU")) {
+      // The library takes any COLU... record for a column and overruns its
+      // buffers on one that does not read: COLUMN label type min max dataset.
+      if (w.size() != 6 || w[0] != "COLUMN" || w[1].size() > 30 || w[2].size() != 1)
+        mtz_fault();
       ++columns;
-      if (w.size() >= 6)
-        used.insert(w[5]);
+      used.insert(w[5]);
     } else if (starts(rec, "DATASET") && w.size() >= 2) {
       datasets.insert(w[1]);
     }

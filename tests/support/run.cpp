@@ -1,6 +1,7 @@
 #include "tests/support/run.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,10 @@ namespace {
   dup2(in, 0);
   dup2(fo, 1);
   dup2(fe, 2);
+  // A run that loops must fail the test, not fill the disk or hang it.
+  rlimit file_limit = {256 << 20, 256 << 20}, cpu_limit = {60, 60};
+  setrlimit(RLIMIT_FSIZE, &file_limit);
+  setrlimit(RLIMIT_CPU, &cpu_limit);
   setenv("CINCL", KORVEN_SHARE_DIR, 1);
   for (const auto& name : o.unset)
     unsetenv(name.c_str());
