@@ -12,6 +12,7 @@
 
 #include "filter/files.h"
 #include "filter/korven.h"
+#include "filter/mtz_records.h"
 
 namespace {
 
@@ -61,7 +62,8 @@ void check_mask_file() {
   if (!read_part(in, 0, 1024, b) || b.data.size() < 1024)
     return;
   int64_t room = file_size(in) - 1024;
-  b.big_endian = (uint8_t(b.data[212]) >> 4) == 1;
+  // The second byte of the machine stamp gives the order of integers.
+  b.big_endian = (uint8_t(b.data[213]) >> 4) == 1;
   for (size_t i = 0; i < 3; ++i) {
     if (int64_t(b.word(16 + 4 * i)) + b.word(4 * i) - 1 > INT_MAX)
       map_fault("grid numbered beyond 2147483647");
@@ -74,6 +76,13 @@ void check_mask_file() {
     map_fault("symmetry record of " + std::to_string(symmetry) + " bytes");
   if (symmetry > room)
     map_fault("symmetry record runs past the end of the file");
+  // The library's listing names each axis by its number in the axis order,
+  // and crashes on a number far from 1 to 3.
+  for (size_t i = 0; i < 3; ++i) {
+    int32_t axis = b.word(64 + 4 * i);
+    if (axis < 1 || axis > 3)
+      ERRSTP(b.word(12) != 0 ? "MSKIN not of mode=0" : "MSKIN not in XYZ order");
+  }
 }
 
 namespace {
@@ -97,7 +106,7 @@ bool starts(const std::string& s, const char* prefix) {
 // reflections that NCOL promises fit before the header.  Returns the
 // position after END.
 size_t check_main_header(const Bytes& b, int64_t data_bytes) {
-  int64_t ncol = -1, nref = -1, columns = 0;
+  int64_t ncol = -1, nref = -1, columns = 0, hkl_columns = 0, symm = 0;
   std::set<std::string> datasets = {"0"}, used;
   size_t pos = 0;
   for (;; pos += 80) {
@@ -116,7 +125,11 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes) {
       if (w.size() != 6 || w[0] != "COLUMN" || w[1].size() > 30 || w[2].size() != 1)
         mtz_fault();
       ++columns;
+      hkl_columns += w[2] == "H";
       used.insert(w[5]);
+    } else if ((starts(rec, "SYMI") && !syminf_record_ok(rec)) ||
+               (starts(rec, "SYMM") && (++symm > 192 || !symm_record_ok(rec)))) {
+      mtz_fault();
     } else if (starts(rec, "DATASET") && w.size() >= 2) {
       datasets.insert(w[1]);
     }
@@ -124,6 +137,9 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes) {
   for (const std::string& id : used)
     if (!datasets.count(id))
       mtz_fault();
+  // The library crashes while it looks for the H, K and L columns.
+  if (hkl_columns < 3)
+    mtz_fault();
   if (ncol < 0 || nref < 0 || columns != ncol || ncol > (1 << 20) ||
       (ncol > 0 && nref > data_bytes / 4 / ncol))
     mtz_fault();
@@ -151,7 +167,6 @@ void check_mtz_file() {
   tail.big_endian = b.big_endian;
   read_part(in, header, size_t(size - header), tail);
   size_t pos = check_main_header(tail, header - 80);
-  std::string rest(tail.data.data() + pos, tail.data.size() - pos);
-  if (rest.find("MTZENDOFHEADERS") == std::string::npos)
+  if (!tail_ok(tail.data.data() + pos, tail.data.size() - pos))
     mtz_fault();
 }
