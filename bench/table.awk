@@ -13,14 +13,6 @@ function median(list,    a, i, j, t, k) {
   return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
 }
 
-function minimum(list,    a, i, k, m) {
-  k = split(list, a, " ")
-  m = a[1]
-  for (i = 2; i <= k; i++)
-    if (a[i] + 0 < m + 0) m = a[i]
-  return m
-}
-
 function verdict(ok) { return ok ? "held" : "MISSED" }
 
 # Median over the rounds of korven's figure over the floor's of that round.
@@ -53,26 +45,24 @@ END {
   names["unmerged1m"] = "unmerged 1M, rotation"
   label["floor"] = "floor"; label["pass"] = "korven pass-all"; label["fifth"] = "korven fifth"
   split("floor pass fifth", progs, " ")
-  printf "median of %d runs; k/f: median over the runs of korven over the floor run beside it;\n", runs
-  printf "k/f best: korven's fastest run over the floor's fastest\n"
+  printf "median of %d runs; k/f: median over the runs of korven over the floor run beside it\n", runs
   printf "inputs: 18 columns; unmerged with 3600 batch headers; mask 141^3\n\n"
-  printf "%-24s %-16s %7s %7s %10s %6s %8s %8s %8s %7s %8s\n", "input", "program", "wall s", \
-    "CPU s", "records/s", "MB/s", "peak MiB", "written", "k/f wall", "k/f CPU", "k/f best"
+  printf "%-24s %-16s %7s %7s %10s %6s %8s %8s %8s %7s\n", "input", "program", "wall s", \
+    "CPU s", "records/s", "MB/s", "peak MiB", "written", "k/f wall", "k/f CPU"
   for (i = 1; i <= ninputs; i++) {
     inp = inputs[i]
     for (p = 1; p <= 3; p++) {
       key = inp SUBSEP progs[p]
       mw = median(wall[key])
-      rw = ""; rc = ""; rb = ""
+      rw = ""; rc = ""
       if (p > 1) {
         rw = sprintf("%.3f", ratio(inp, progs[p], w))
         rc = sprintf("%.3f", ratio(inp, progs[p], c))
-        rb = sprintf("%.3f", minimum(wall[key]) / minimum(wall[inp, "floor"]))
       }
       if (p == 2) passratio[inp] = rw
-      printf "%-24s %-16s %7.3f %7.3f %10.0f %6.1f %8.2f %8d %8s %7s %8s\n", \
+      printf "%-24s %-16s %7.3f %7.3f %10.0f %6.1f %8.2f %8d %8s %7s\n", \
         p == 1 ? names[inp] : "", label[progs[p]], mw, median(cpu[key]), nread[key] / mw, \
-        size[inp] / mw / 1e6, rss[key] / 1024, nwrite[key], rw, rc, rb
+        size[inp] / mw / 1e6, rss[key] / 1024, nwrite[key], rw, rc
     }
   }
   printf "\ninstructions, unmerged 1M rotation, pass-all: floor %.0f, korven %.0f per record;", \
