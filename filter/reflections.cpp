@@ -32,20 +32,39 @@ namespace {
 
 enum Verdict { OUTSIDE, REJECTED, PASSED };
 
-Verdict judge(const float* adata, const MaskGrid& g, const int32_t M[3][3]) {
-  int64_t hkl[3];
-  for (int i = 0; i < 3; ++i)
-    hkl[i] = truncate_index(adata[i]);
-  int64_t offset = 0;
-  int64_t stride = 1;
-  for (int j = 0; j < 3; ++j) {
-    int64_t p = hkl[0] * M[0][j] + hkl[1] * M[1][j] + hkl[2] * M[2][j];
-    if (p < g.GRDLIM[0][j] || p > g.GRDLIM[1][j])
-      return OUTSIDE;
-    offset += (p - g.GRDLIM[0][j]) * stride;
-    stride *= g.extent[j];
+// The loop's own copy of the grid and the matrix: a local that the library
+// calls cannot reach, so nothing is reloaded from memory for each record.
+struct Lookup {
+  int64_t lower[3];
+  uint64_t extent[3];
+  int64_t m[3][3];
+  const uint8_t* mask;
+};
+
+Lookup lookup_of(const MaskGrid& g, const int32_t M[3][3]) {
+  Lookup t;
+  for (int i = 0; i < 3; ++i) {
+    t.lower[i] = g.GRDLIM[0][i];
+    t.extent[i] = uint64_t(g.extent[i]);
+    for (int j = 0; j < 3; ++j)
+      t.m[i][j] = M[i][j];
   }
-  return (g.MASK[offset] & 1) ? REJECTED : PASSED;
+  t.mask = g.MASK;
+  return t;
+}
+
+// A point below its axis's lower bound wraps to beyond every extent, so one
+// unsigned comparison per axis tests both bounds.
+Verdict judge(const float* adata, const Lookup& t) {
+  const int64_t h = truncate_index(adata[0]), k = truncate_index(adata[1]),
+                l = truncate_index(adata[2]);
+  uint64_t d[3];
+  for (int j = 0; j < 3; ++j) {
+    d[j] = uint64_t(h * t.m[0][j] + k * t.m[1][j] + l * t.m[2][j] - t.lower[j]);
+    if (d[j] >= t.extent[j])
+      return OUTSIDE;
+  }
+  return (t.mask[(d[2] * t.extent[1] + d[1]) * t.extent[0] + d[0]] & 1) ? REJECTED : PASSED;
 }
 
 // The library fills one value per input column.
@@ -61,6 +80,7 @@ Counts filter_reflections(const MaskGrid& grid, const int32_t MATHKL[3][3]) {
   check_output_is_new_file();
   std::vector<float> ADATA = record_buffer();
   lwopen_(&IFILE, "HKLOUT", 6);
+  const Lookup lookup = lookup_of(grid, MATHKL);
   Counts n;
   float resol = 0;
   int eof = 0;
@@ -69,7 +89,7 @@ Counts filter_reflections(const MaskGrid& grid, const int32_t MATHKL[3][3]) {
     if (eof & 1)
       break;
     ++n.NREAD;
-    switch (judge(ADATA.data(), grid, MATHKL)) {
+    switch (judge(ADATA.data(), lookup)) {
       case OUTSIDE: ++n.NOUTSD; break;
       case REJECTED: ++n.NREJCT; break;
       case PASSED:
