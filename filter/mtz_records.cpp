@@ -12,8 +12,8 @@ bool starts(const std::string& s, const char* prefix) {
   return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// Splits a record as the library's parser does: blanks, tabs, commas and
-// '=' separate; quotes hold a token together; a NUL ends the record.
+}  // namespace
+
 std::vector<std::string> tokens(const std::string& record) {
   std::vector<std::string> t;
   std::string text = record.substr(0, record.find('\0'));
@@ -38,7 +38,7 @@ std::vector<std::string> tokens(const std::string& record) {
   return t;
 }
 
-bool is_axis(char c) { return std::strchr("XYZxyz", c) && c != '\0'; }
+namespace {
 
 // The value of the number (digits, point, one fraction bar) at text[i].
 double number_at(const std::string& text, size_t i, size_t& end) {
@@ -57,6 +57,10 @@ double number_at(const std::string& text, size_t i, size_t& end) {
 
 }  // namespace
 
+bool end_record(const std::string& record) {
+  return starts(record, "END") && record.size() > 3 && std::strchr(" \t,=", record[3]);
+}
+
 bool syminf_record_ok(const std::string& record) {
   std::vector<std::string> t = tokens(record);
   return (t.size() < 6 || t[5].size() <= 20) && (t.size() < 7 || t[6].size() <= 10);
@@ -69,22 +73,41 @@ bool symm_record_ok(const std::string& record) {
     if (text[i] == '.' && !(i > 0 && std::isdigit(static_cast<unsigned char>(text[i - 1]))) &&
         !(i + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1]))))
       return false;
-  // A number standing next to X, Y or Z multiplies it; beyond 1 the library
-  // indexes past its tables when it writes the operator back.
-  auto neighbour = [&](size_t i, int step) {
-    for (i += step; i < text.size() && (text[i] == ' ' || text[i] == '*'); i += step) {
-    }
-    return i < text.size() ? text[i] : ' ';
-  };
+  // Operators of the space groups have coefficients of -1, 0 or 1 and
+  // translations below 1.  A larger number, wherever it stands among the
+  // characters that the parser skips, can end up in the rotation part, and
+  // the library indexes past its tables when it writes the operator back.
   for (size_t i = 4, end; i < text.size(); i = end) {
     end = i + 1;
-    if (!std::isdigit(static_cast<unsigned char>(text[i])) && text[i] != '.')
-      continue;
-    double value = number_at(text, i, end);
-    if ((is_axis(neighbour(i, -1)) || is_axis(neighbour(end - 1, 1))) && value > 1)
+    if (std::isdigit(static_cast<unsigned char>(text[i])) && number_at(text, i, end) > 1)
       return false;
   }
   return true;
+}
+
+bool DatasetRecords::add(const std::string& record) {
+  int kind = starts(record, "PROJ")   ? 0
+             : starts(record, "CRYS") ? 1
+             : starts(record, "DATA") ? 2
+                                      : -1;
+  if (kind < 0)
+    return true;
+  std::vector<std::string> t = tokens(record);
+  long id = t.size() > 1 ? std::atol(t[1].c_str()) : 0;
+  ids[kind].insert(id);
+  // The library looks up dataset 0 by this name and follows what it finds
+  // without a test; a crystal record may leave the name out.
+  if (kind == 2 || id != 0)
+    return true;
+  return t.size() == 3 ? t[2] == "HKL_base" : t.size() == 2 && kind == 1;
+}
+
+bool DatasetRecords::consistent() const { return ids[0] == ids[1] && ids[1] == ids[2]; }
+
+bool usable_cell(const std::string& record) {
+  std::vector<std::string> t = tokens(record);
+  size_t at = starts(record, "DCEL") ? 2 : 1;
+  return t.size() > at && std::atof(t[at].c_str()) > 0.001;
 }
 
 // Mirrors the library's reading: 80-byte records up to one that begins

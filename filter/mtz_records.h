@@ -1,15 +1,40 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <vector>
 
 // Header records of an MTZ file on which the library crashes or loops.
+
+// Splits a record as the library's parser does: blanks, tabs, commas and
+// '=' separate; quotes hold a token together; a NUL ends the record.
+std::vector<std::string> tokens(const std::string& record);
+
+// The END record of the main header, as the library tells it: the word
+// END, then a separator (blank, tab, comma, '=' or NUL).
+bool end_record(const std::string& record);
 
 // SYMINF: space-group and point-group names that fit the library's fields.
 bool syminf_record_ok(const std::string& record);
 
-// SYMM: text whose number parsing ends and whose rotation part is -1, 0 or 1.
+// SYMM: text whose number parsing ends and whose numbers are at most 1.
 bool symm_record_ok(const std::string& record);
+
+// PROJECT, CRYSTAL and DATASET records.  The library crashes on dataset
+// 0 named other than HKL_base, and on a project or dataset left without
+// the others of its id; files name every dataset in all three.
+struct DatasetRecords {
+  std::set<long> ids[3];
+  // False for a record of dataset 0 with another name.
+  bool add(const std::string& record);
+  bool consistent() const;
+};
+
+// CELL and DCELL: an edge a above 0.001, without which the library sets up
+// nothing to compute resolutions from for that crystal.  With no such cell
+// at all, reading a reflection follows an unset pointer.
+bool usable_cell(const std::string& record);
 
 // The records after END: history and batch headers, each whole, up to the
 // end record.

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,14 +88,6 @@ namespace {
 
 [[noreturn]] void mtz_fault() { ERRSTP("HKLIN unable to open file"); }
 
-std::vector<std::string> words_of(const std::string& record) {
-  std::istringstream in(record);
-  std::vector<std::string> w;
-  for (std::string s; in >> s;)
-    w.push_back(s);
-  return w;
-}
-
 bool starts(const std::string& s, const char* prefix) {
   return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
@@ -107,15 +98,17 @@ bool starts(const std::string& s, const char* prefix) {
 // position after END.
 size_t check_main_header(const Bytes& b, int64_t data_bytes) {
   int64_t ncol = -1, nref = -1, columns = 0, hkl_columns = 0, symm = 0;
+  bool cell = false;
+  DatasetRecords sets;
   std::set<std::string> datasets = {"0"}, used;
   size_t pos = 0;
   for (;; pos += 80) {
     if (pos + 80 > b.data.size())
       mtz_fault();
     std::string rec(b.data.data() + pos, 80);
-    if (starts(rec, "END"))
+    if (end_record(rec))
       break;
-    std::vector<std::string> w = words_of(rec);
+    std::vector<std::string> w = tokens(rec);
     if (starts(rec, "NCOL") && w.size() >= 3) {
       ncol = std::atoll(w[1].c_str());
       nref = std::atoll(w[2].c_str());
@@ -128,8 +121,11 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes) {
       hkl_columns += w[2] == "H";
       used.insert(w[5]);
     } else if ((starts(rec, "SYMI") && !syminf_record_ok(rec)) ||
-               (starts(rec, "SYMM") && (++symm > 192 || !symm_record_ok(rec)))) {
+               (starts(rec, "SYMM") && (++symm > 192 || !symm_record_ok(rec))) ||
+               !sets.add(rec)) {
       mtz_fault();
+    } else if (starts(rec, "CELL") || starts(rec, "DCEL")) {
+      cell = cell || usable_cell(rec);
     } else if (starts(rec, "DATASET") && w.size() >= 2) {
       datasets.insert(w[1]);
     }
@@ -137,8 +133,9 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes) {
   for (const std::string& id : used)
     if (!datasets.count(id))
       mtz_fault();
-  // The library crashes while it looks for the H, K and L columns.
-  if (hkl_columns < 3)
+  // The library crashes while it looks for the H, K and L columns, or
+  // when it reads a reflection with no usable cell (see usable_cell).
+  if (hkl_columns < 3 || !cell || !sets.consistent())
     mtz_fault();
   if (ncol < 0 || nref < 0 || columns != ncol || ncol > (1 << 20) ||
       (ncol > 0 && nref > data_bytes / 4 / ncol))
