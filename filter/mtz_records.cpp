@@ -19,7 +19,9 @@ std::vector<std::string> tokens(const std::string& record) {
   std::string text = record.substr(0, record.find('\0'));
   for (size_t i = 0; i < text.size();) {
     char c = text[i];
-    if (c == ' ' || c == '\t' || c == ',' || c == '=') {
+    if (c == '!' || c == '#') {
+      break;
+    } else if (c == ' ' || c == '\t' || c == ',' || c == '=') {
       ++i;
     } else if (c == '\'' || c == '"') {
       size_t end = text.find(c, i + 1);
@@ -28,7 +30,7 @@ std::vector<std::string> tokens(const std::string& record) {
       t.push_back(text.substr(i + 1, end - i - 1));
       i = end + 1;
     } else {
-      size_t end = text.find_first_of(" \t,='\"", i);
+      size_t end = text.find_first_of(" \t,='\"!#", i);
       if (end == std::string::npos)
         end = text.size();
       t.push_back(text.substr(i, end - i));
@@ -57,8 +59,13 @@ double number_at(const std::string& text, size_t i, size_t& end) {
 
 }  // namespace
 
+bool continued(const std::string& record) {
+  std::vector<std::string> t = tokens(record);
+  return !t.empty() && (t.back() == "-" || t.back() == "&");
+}
+
 bool end_record(const std::string& record) {
-  return starts(record, "END") && record.size() > 3 && std::strchr(" \t,=", record[3]);
+  return starts(record, "END") && tokens(record)[0] == "END" && !continued(record);
 }
 
 bool syminf_record_ok(const std::string& record) {
@@ -110,42 +117,60 @@ bool usable_cell(const std::string& record) {
   return t.size() > at && std::atof(t[at].c_str()) > 0.001;
 }
 
-// Mirrors the library's reading: 80-byte records up to one that begins
-// "MTZE" (the last may be cut short); MTZHIST and its count of lines; after
-// MTZBATS, each record that begins "BH" starts a batch of the title record,
-// 185 words and the BHCH record.  Reading on at the end of the file, the
-// library finds its stale record again and again and never stops.
-bool tail_ok(const char* data, size_t size) {
-  bool in_batches = false;
-  for (size_t pos = 0;;) {
-    if (size - pos < 4)
-      return false;
-    std::string rec(data + pos, std::min<size_t>(80, size - pos));
-    if (starts(rec, "MTZE"))
+// Mirrors the library's reading.  It reads 80 bytes at a time into one
+// buffer; at the end of the file a short read leaves the rest of the last
+// record there, and a read of nothing leaves all of it.  The first word of
+// the buffer decides: MTZE... ends the header, MTZHIST is followed by its
+// count of lines, MTZBATS by the batches that NCOL counts, each a BH
+// record, a title record, its words and a BHCH record.  A buffer that no
+// longer changes and does not end the header is read for ever.
+bool tail_ok(const char* data, size_t size, int64_t batches) {
+  std::string buf(80, ' ');
+  size_t pos = 0;
+  auto read = [&]() {
+    size_t got = std::min<size_t>(80, size - pos);
+    buf.replace(0, got, data + pos, got);
+    pos += got;
+    return got;
+  };
+  auto key = [&](const char* word) {
+    std::vector<std::string> t = tokens(buf);
+    return !t.empty() && starts(t[0], word);
+  };
+  for (;;) {
+    size_t got = read();
+    if (key("MTZE"))
       return true;
-    if (rec.size() < 80)
+    if (got == 0)
       return false;
-    std::vector<std::string> t = tokens(rec);
-    if (in_batches && starts(rec, "BH")) {
-      if (t.size() < 5 || std::atol(t[3].c_str()) > 29 || std::atol(t[4].c_str()) > 156 ||
-          size - pos < 980)
-        return false;
-      // Axis names beyond 8 characters overrun the library's fields.
-      t = tokens(std::string(data + pos + 900, 80));
-      for (size_t i = 1; i < t.size() && i < 4; ++i)
-        if (t[i].size() > 8)
-          return false;
-      pos += 980;
-      continue;
-    }
-    pos += 80;
-    if (starts(rec, "MTZHIST")) {
+    std::vector<std::string> t = tokens(buf);
+    if (key("MTZH")) {
       long lines = t.size() > 1 ? std::atol(t[1].c_str()) : 0;
-      if (lines < 0 || uint64_t(lines) > (size - pos) / 80)
+      if (lines < 0 || uint64_t(lines) > (size - pos) / 80 + 1)
         return false;
-      pos += size_t(lines) * 80;
-    } else if (starts(rec, "MTZBATS")) {
-      in_batches = true;
+      for (long i = 0; i < lines; ++i)
+        read();
+    } else if (key("MTZB")) {
+      for (int64_t b = 0; b < batches; ++b) {
+        read();
+        t = tokens(buf);
+        if (t.size() < 5 || t[0] != "BH")
+          return false;
+        long ints = std::atol(t[3].c_str()), reals = std::atol(t[4].c_str());
+        if (ints < 1 || reals < 0 || ints > 29 || reals > 156)
+          return false;
+        read();
+        size_t words = size_t(ints + reals) * 4;
+        if (words > size - pos)
+          return false;
+        pos += words;
+        read();
+        // Axis names beyond 8 characters overrun the library's fields.
+        t = tokens(buf);
+        for (size_t i = 1; i < t.size() && i < 4; ++i)
+          if (t[i].size() > 8)
+            return false;
+      }
     }
   }
 }

@@ -8,11 +8,17 @@
 // Header records of an MTZ file on which the library crashes or loops.
 
 // Splits a record as the library's parser does: blanks, tabs, commas and
-// '=' separate; quotes hold a token together; a NUL ends the record.
+// '=' separate; quotes hold a token together; a NUL, '!' or '#' ends it.
 std::vector<std::string> tokens(const std::string& record);
 
+// A record whose last word is "-" or "&", which the library joins to the
+// next one; in the main header it has crashed or hung the library with a
+// PROJECT, DATASET or END record.
+bool continued(const std::string& record);
+
 // The END record of the main header, as the library tells it: the word
-// END, then a separator (blank, tab, comma, '=' or NUL).
+// END from the first column, and no continuation mark after it (on which
+// the library reads on for ever).
 bool end_record(const std::string& record);
 
 // SYMINF: space-group and point-group names that fit the library's fields.
@@ -36,6 +42,6 @@ struct DatasetRecords {
 // at all, reading a reflection follows an unset pointer.
 bool usable_cell(const std::string& record);
 
-// The records after END: history and batch headers, each whole, up to the
-// end record.
-bool tail_ok(const char* data, size_t size);
+// The records after END: history and `batches` batch headers, up to the
+// record that ends the header, read as the library reads them.
+bool tail_ok(const char* data, size_t size, int64_t batches);

@@ -95,8 +95,8 @@ bool starts(const std::string& s, const char* prefix) {
 // Walks the main header records to their END record and checks that the
 // columns agree with NCOL and name declared datasets, and that the
 // reflections that NCOL promises fit before the header.  Returns the
-// position after END.
-size_t check_main_header(const Bytes& b, int64_t data_bytes) {
+// position after END and sets the batch count.
+size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
   int64_t ncol = -1, nref = -1, columns = 0, hkl_columns = 0, symm = 0;
   bool cell = false;
   DatasetRecords sets;
@@ -112,6 +112,7 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes) {
     if (starts(rec, "NCOL") && w.size() >= 3) {
       ncol = std::atoll(w[1].c_str());
       nref = std::atoll(w[2].c_str());
+      nbat = w.size() > 3 ? std::atoll(w[3].c_str()) : 0;
     } else if (starts(rec, "COLU")) {
       // The library takes any COLU... record for a column and overruns its
       // buffers on one that does not read: COLUMN label type min max dataset.
@@ -120,9 +121,13 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes) {
       ++columns;
       hkl_columns += w[2] == "H";
       used.insert(w[5]);
-    } else if ((starts(rec, "SYMI") && !syminf_record_ok(rec)) ||
+      // Records the library crashes or hangs on (see mtz_records.h); a
+      // VALM record without its value crashes it too.  A title may end in
+      // a dash.
+    } else if ((!starts(rec, "TITL") && continued(rec)) ||
+               (starts(rec, "SYMI") && !syminf_record_ok(rec)) ||
                (starts(rec, "SYMM") && (++symm > 192 || !symm_record_ok(rec))) ||
-               !sets.add(rec)) {
+               (starts(rec, "VALM") && w.size() < 2) || !sets.add(rec)) {
       mtz_fault();
     } else if (starts(rec, "CELL") || starts(rec, "DCEL")) {
       cell = cell || usable_cell(rec);
@@ -163,7 +168,8 @@ void check_mtz_file() {
   Bytes tail;
   tail.big_endian = b.big_endian;
   read_part(in, header, size_t(size - header), tail);
-  size_t pos = check_main_header(tail, header - 80);
-  if (!tail_ok(tail.data.data() + pos, tail.data.size() - pos))
+  int64_t nbat = 0;
+  size_t pos = check_main_header(tail, header - 80, nbat);
+  if (!tail_ok(tail.data.data() + pos, tail.data.size() - pos, nbat))
     mtz_fault();
 }
