@@ -64,8 +64,13 @@ bool continued(const std::string& record) {
   return !t.empty() && (t.back() == "-" || t.back() == "&");
 }
 
+std::string record_key(const std::string& record) {
+  std::vector<std::string> t = tokens(record);
+  return t.empty() ? std::string() : t[0].substr(0, 4);
+}
+
 bool end_record(const std::string& record) {
-  return starts(record, "END") && tokens(record)[0] == "END" && !continued(record);
+  return tokens(record) == std::vector<std::string>{"END"};
 }
 
 bool syminf_record_ok(const std::string& record) {
@@ -84,7 +89,8 @@ bool symm_record_ok(const std::string& record) {
   // translations below 1.  A larger number, wherever it stands among the
   // characters that the parser skips, can end up in the rotation part, and
   // the library indexes past its tables when it writes the operator back.
-  for (size_t i = 4, end; i < text.size(); i = end) {
+  size_t word = text.find_first_not_of(" \t,=");
+  for (size_t i = text.find_first_of(" \t,=", word), end; i < text.size(); i = end) {
     end = i + 1;
     if (std::isdigit(static_cast<unsigned char>(text[i])) && number_at(text, i, end) > 1)
       return false;
@@ -93,10 +99,8 @@ bool symm_record_ok(const std::string& record) {
 }
 
 bool DatasetRecords::add(const std::string& record) {
-  int kind = starts(record, "PROJ")   ? 0
-             : starts(record, "CRYS") ? 1
-             : starts(record, "DATA") ? 2
-                                      : -1;
+  std::string key = record_key(record);
+  int kind = key == "PROJ" ? 0 : key == "CRYS" ? 1 : key == "DATA" ? 2 : -1;
   if (kind < 0)
     return true;
   std::vector<std::string> t = tokens(record);
@@ -113,60 +117,64 @@ bool DatasetRecords::consistent() const { return ids[0] == ids[1] && ids[1] == i
 
 bool usable_cell(const std::string& record) {
   std::vector<std::string> t = tokens(record);
-  size_t at = starts(record, "DCEL") ? 2 : 1;
+  size_t at = record_key(record) == "DCEL" ? 2 : 1;
   return t.size() > at && std::atof(t[at].c_str()) > 0.001;
 }
 
-// Mirrors the library's reading.  It reads 80 bytes at a time into one
-// buffer; at the end of the file a short read leaves the rest of the last
-// record there, and a read of nothing leaves all of it.  The first word of
-// the buffer decides: MTZE... ends the header, MTZHIST is followed by its
-// count of lines, MTZBATS by the batches that NCOL counts, each a BH
-// record, a title record, its words and a BHCH record.  A buffer that no
-// longer changes and does not end the header is read for ever.
+namespace {
+
+bool all_digits(const std::string& s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+}  // namespace
+
+// Follows the library's reading: 80-byte records whose first word decides.
+// MTZE... ends the header; MTZHIST is followed by its count of lines;
+// MTZBATS by the batches that NCOL counts, each a BH record, a title
+// record, its words and a BHCH record.  At the end of the file the library
+// reads its last record again and again, and what a short last read leaves
+// behind is not always what it seems: only whole records are accepted.
 bool tail_ok(const char* data, size_t size, int64_t batches) {
-  std::string buf(80, ' ');
   size_t pos = 0;
-  auto read = [&]() {
-    size_t got = std::min<size_t>(80, size - pos);
-    buf.replace(0, got, data + pos, got);
-    pos += got;
-    return got;
+  std::vector<std::string> t;
+  // A continued record joins the next, out of step with the rest.
+  auto read = [&](bool title = false) {
+    if (size - pos < 80)
+      return false;
+    std::string rec(data + pos, 80);
+    t = tokens(rec);
+    pos += 80;
+    return title || !continued(rec);
   };
-  auto key = [&](const char* word) {
-    std::vector<std::string> t = tokens(buf);
-    return !t.empty() && starts(t[0], word);
-  };
+  auto key = [&](const char* word) { return !t.empty() && starts(t[0], word); };
   for (;;) {
-    size_t got = read();
+    if (!read())
+      return false;
     if (key("MTZE"))
       return true;
-    if (got == 0)
-      return false;
-    std::vector<std::string> t = tokens(buf);
     if (key("MTZH")) {
       long lines = t.size() > 1 ? std::atol(t[1].c_str()) : 0;
-      if (lines < 0 || uint64_t(lines) > (size - pos) / 80 + 1)
+      if (lines < 0 || uint64_t(lines) > (size - pos) / 80)
         return false;
-      for (long i = 0; i < lines; ++i)
-        read();
+      pos += size_t(lines) * 80;
     } else if (key("MTZB")) {
       for (int64_t b = 0; b < batches; ++b) {
-        read();
-        t = tokens(buf);
-        if (t.size() < 5 || t[0] != "BH")
+        // Counts that are not plain numbers, or beyond the library's
+        // buffers, put its reading out of step.
+        if (!read() || t.size() < 5 || t[0] != "BH" || !all_digits(t[1]) || !all_digits(t[2]) ||
+            !all_digits(t[3]) || !all_digits(t[4]))
           return false;
         long ints = std::atol(t[3].c_str()), reals = std::atol(t[4].c_str());
-        if (ints < 1 || reals < 0 || ints > 29 || reals > 156)
+        if (ints < 1 || ints > 29 || reals > 156 || !read(true))
           return false;
-        read();
         size_t words = size_t(ints + reals) * 4;
         if (words > size - pos)
           return false;
         pos += words;
-        read();
         // Axis names beyond 8 characters overrun the library's fields.
-        t = tokens(buf);
+        if (!read())
+          return false;
         for (size_t i = 1; i < t.size() && i < 4; ++i)
           if (t[i].size() > 8)
             return false;

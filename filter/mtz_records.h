@@ -16,9 +16,12 @@ std::vector<std::string> tokens(const std::string& record);
 // PROJECT, DATASET or END record.
 bool continued(const std::string& record);
 
-// The END record of the main header, as the library tells it: the word
-// END from the first column, and no continuation mark after it (on which
-// the library reads on for ever).
+// What the library keys a record by: the first four characters of its
+// first word.
+std::string record_key(const std::string& record);
+
+// The END record of the main header: the word END alone.  The library
+// reads on for ever after some others that begin with it.
 bool end_record(const std::string& record);
 
 // SYMINF: space-group and point-group names that fit the library's fields.

@@ -88,10 +88,6 @@ namespace {
 
 [[noreturn]] void mtz_fault() { ERRSTP("HKLIN unable to open file"); }
 
-bool starts(const std::string& s, const char* prefix) {
-  return s.compare(0, std::strlen(prefix), prefix) == 0;
-}
-
 // Walks the main header records to their END record and checks that the
 // columns agree with NCOL and name declared datasets, and that the
 // reflections that NCOL promises fit before the header.  Returns the
@@ -109,11 +105,12 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
     if (end_record(rec))
       break;
     std::vector<std::string> w = tokens(rec);
-    if (starts(rec, "NCOL") && w.size() >= 3) {
+    std::string key = record_key(rec);
+    if (key == "NCOL" && w.size() >= 3) {
       ncol = std::atoll(w[1].c_str());
       nref = std::atoll(w[2].c_str());
       nbat = w.size() > 3 ? std::atoll(w[3].c_str()) : 0;
-    } else if (starts(rec, "COLU")) {
+    } else if (key == "COLU") {
       // The library takes any COLU... record for a column and overruns its
       // buffers on one that does not read: COLUMN label type min max dataset.
       if (w.size() != 6 || w[0] != "COLUMN" || w[1].size() > 30 || w[2].size() != 1)
@@ -122,16 +119,16 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
       hkl_columns += w[2] == "H";
       used.insert(w[5]);
       // Records the library crashes or hangs on (see mtz_records.h); a
-      // VALM record without its value crashes it too.  A title may end in
-      // a dash.
-    } else if ((!starts(rec, "TITL") && continued(rec)) ||
-               (starts(rec, "SYMI") && !syminf_record_ok(rec)) ||
-               (starts(rec, "SYMM") && (++symm > 192 || !symm_record_ok(rec))) ||
-               (starts(rec, "VALM") && w.size() < 2) || !sets.add(rec)) {
+      // VALM record without a plain value crashes it too.  A title may
+      // end in a dash.
+    } else if ((key != "TITL" && continued(rec)) || (key == "SYMI" && !syminf_record_ok(rec)) ||
+               (key == "SYMM" && (++symm > 192 || !symm_record_ok(rec))) ||
+               (key == "VALM" && (w.size() < 2 || rec.find_first_of("'\"") != rec.npos)) ||
+               !sets.add(rec)) {
       mtz_fault();
-    } else if (starts(rec, "CELL") || starts(rec, "DCEL")) {
+    } else if (key == "CELL" || key == "DCEL") {
       cell = cell || usable_cell(rec);
-    } else if (starts(rec, "DATASET") && w.size() >= 2) {
+    } else if (key == "DATA" && w.size() >= 2) {
       datasets.insert(w[1]);
     }
   }
