@@ -12,6 +12,10 @@ bool starts(const std::string& s, const char* prefix) {
   return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
+bool all_digits(const std::string& s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
 }  // namespace
 
 std::vector<std::string> tokens(const std::string& record) {
@@ -66,7 +70,10 @@ bool continued(const std::string& record) {
 
 std::string record_key(const std::string& record) {
   std::vector<std::string> t = tokens(record);
-  return t.empty() ? std::string() : t[0].substr(0, 4);
+  std::string key = t.empty() ? std::string() : t[0].substr(0, 4);
+  for (char& c : key)
+    c = char(std::toupper(static_cast<unsigned char>(c)));
+  return key;
 }
 
 bool end_record(const std::string& record) {
@@ -99,18 +106,27 @@ bool symm_record_ok(const std::string& record) {
 }
 
 bool DatasetRecords::add(const std::string& record) {
+  static const char* const words[3] = {"PROJECT ", "CRYSTAL ", "DATASET "};
   std::string key = record_key(record);
   int kind = key == "PROJ" ? 0 : key == "CRYS" ? 1 : key == "DATA" ? 2 : -1;
   if (kind < 0)
     return true;
-  std::vector<std::string> t = tokens(record);
-  long id = t.size() > 1 ? std::atol(t[1].c_str()) : 0;
+  // The library takes the id and the name from fixed columns, as files
+  // write them: the word, the id in columns 9 to 15, the name from 17.
+  std::string text = record.substr(0, record.find('\0'));
+  if (!starts(text, words[kind]) || text.size() < 16 || text[15] != ' ')
+    return false;
+  std::string id_text = text.substr(8, 7);
+  size_t first = id_text.find_first_not_of(' ');
+  if (first == std::string::npos || !all_digits(id_text.substr(first)))
+    return false;
+  long id = std::atol(id_text.c_str());
   ids[kind].insert(id);
+  std::string name = text.substr(16);
+  name.erase(name.find_last_not_of(' ') + 1);
   // The library looks up dataset 0 by this name and follows what it finds
   // without a test; a crystal record may leave the name out.
-  if (kind == 2 || id != 0)
-    return true;
-  return t.size() == 3 ? t[2] == "HKL_base" : t.size() == 2 && kind == 1;
+  return kind == 2 || id != 0 || name == "HKL_base" || (kind == 1 && name.empty());
 }
 
 bool DatasetRecords::consistent() const { return ids[0] == ids[1] && ids[1] == ids[2]; }
@@ -120,14 +136,6 @@ bool usable_cell(const std::string& record) {
   size_t at = record_key(record) == "DCEL" ? 2 : 1;
   return t.size() > at && std::atof(t[at].c_str()) > 0.001;
 }
-
-namespace {
-
-bool all_digits(const std::string& s) {
-  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
-}
-
-}  // namespace
 
 // Follows the library's reading: 80-byte records whose first word decides.
 // MTZE... ends the header; MTZHIST is followed by its count of lines;
@@ -147,7 +155,7 @@ bool tail_ok(const char* data, size_t size, int64_t batches) {
     pos += 80;
     return title || !continued(rec);
   };
-  auto key = [&](const char* word) { return !t.empty() && starts(t[0], word); };
+  auto key = [&](const char* word) { return !t.empty() && record_key(t[0]) == word; };
   for (;;) {
     if (!read())
       return false;

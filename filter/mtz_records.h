@@ -17,7 +17,7 @@ std::vector<std::string> tokens(const std::string& record);
 bool continued(const std::string& record);
 
 // What the library keys a record by: the first four characters of its
-// first word.
+// first word, in upper case.
 std::string record_key(const std::string& record);
 
 // The END record of the main header: the word END alone.  The library
@@ -32,10 +32,11 @@ bool symm_record_ok(const std::string& record);
 
 // PROJECT, CRYSTAL and DATASET records.  The library crashes on dataset
 // 0 named other than HKL_base, and on a project or dataset left without
-// the others of its id; files name every dataset in all three.
+// the others of its id; files name every dataset in all three, in fixed
+// columns.
 struct DatasetRecords {
   std::set<long> ids[3];
-  // False for a record of dataset 0 with another name.
+  // False for a record out of its columns, or of dataset 0 with another name.
   bool add(const std::string& record);
   bool consistent() const;
 };
