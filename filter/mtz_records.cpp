@@ -34,7 +34,7 @@ std::vector<std::string> tokens(const std::string& record) {
       t.push_back(text.substr(i + 1, end - i - 1));
       i = end + 1;
     } else {
-      size_t end = text.find_first_of(" \t,='\"!#", i);
+      size_t end = text.find_first_of(" \t,=!#", i);
       if (end == std::string::npos)
         end = text.size();
       t.push_back(text.substr(i, end - i));
@@ -181,7 +181,7 @@ bool tail_ok(const char* data, size_t size, int64_t batches) {
           return false;
         pos += words;
         // Axis names beyond 8 characters overrun the library's fields.
-        if (!read())
+        if (!read() || !key("BHCH"))
           return false;
         for (size_t i = 1; i < t.size() && i < 4; ++i)
           if (t[i].size() > 8)

@@ -8,7 +8,8 @@
 // Header records of an MTZ file on which the library crashes or loops.
 
 // Splits a record as the library's parser does: blanks, tabs, commas and
-// '=' separate; quotes hold a token together; a NUL, '!' or '#' ends it.
+// '=' separate; quotes around a token hold it together; a NUL, '!' or '#'
+// ends the record.
 std::vector<std::string> tokens(const std::string& record);
 
 // A record whose last word is "-" or "&", which the library joins to the
