@@ -82,7 +82,15 @@ bool end_record(const std::string& record) {
 
 bool syminf_record_ok(const std::string& record) {
   std::vector<std::string> t = tokens(record);
-  return (t.size() < 6 || t[5].size() <= 20) && (t.size() < 7 || t[6].size() <= 10);
+  return (t.size() == 7 || t.size() == 8) && all_digits(t[1]) && all_digits(t[2]) &&
+         t[3].size() == 1 && all_digits(t[4]) && t[5].size() <= 20 && t[6].size() <= 10;
+}
+
+bool control_bytes(const std::string& record) {
+  std::string text = record.substr(0, record.find('\0'));
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f;
+  });
 }
 
 bool symm_record_ok(const std::string& record) {

@@ -25,8 +25,13 @@ std::string record_key(const std::string& record);
 // reads on for ever after some others that begin with it.
 bool end_record(const std::string& record);
 
-// SYMINF: space-group and point-group names that fit the library's fields.
+// SYMINF: counts, lattice letter and space-group number as plain words,
+// and names that fit the library's fields.
 bool syminf_record_ok(const std::string& record);
+
+// Control characters other than tab before any NUL: the library's parser
+// and this one part ways on them.
+bool control_bytes(const std::string& record);
 
 // SYMM: text whose number parsing ends and whose numbers are at most 1.
 bool symm_record_ok(const std::string& record);

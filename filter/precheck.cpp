@@ -119,9 +119,11 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
       hkl_columns += w[2] == "H";
       used.insert(w[5]);
       // Records the library crashes or hangs on (see mtz_records.h); a
-      // VALM record without a plain value and a backslash in any but the
-      // title have crashed it too.  A title may end in a dash.
-    } else if ((key != "TITL" && (continued(rec) || rec.find('\\') != rec.npos)) ||
+      // VALM record without a plain value, and a backslash or a control
+      // character in any but the title, have crashed it too.  A title may
+      // end in a dash.
+    } else if ((key != "TITL" &&
+                (continued(rec) || control_bytes(rec) || rec.find('\\') != rec.npos)) ||
                (key == "SYMI" && !syminf_record_ok(rec)) ||
                (key == "SYMM" && (++symm > 192 || !symm_record_ok(rec))) ||
                (key == "VALM" && (w.size() < 2 || rec.find_first_of("'\"") != rec.npos)) ||
