@@ -86,6 +86,16 @@ bool syminf_record_ok(const std::string& record) {
          t[3].size() == 1 && all_digits(t[4]) && t[5].size() <= 20 && t[6].size() <= 10;
 }
 
+bool starts_end(const std::string& key) { return key.compare(0, 3, "END") == 0; }
+
+bool sort_record_ok(const std::string& record, int64_t columns) {
+  std::vector<std::string> t = tokens(record);
+  for (size_t i = 1; i < t.size(); ++i)
+    if (!all_digits(t[i]) || t[i].size() > 9 || std::atol(t[i].c_str()) > columns)
+      return false;
+  return true;
+}
+
 bool control_bytes(const std::string& record) {
   std::string text = record.substr(0, record.find('\0'));
   return std::any_of(text.begin(), text.end(), [](char c) {

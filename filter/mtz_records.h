@@ -29,6 +29,13 @@ bool end_record(const std::string& record);
 // and names that fit the library's fields.
 bool syminf_record_ok(const std::string& record);
 
+// A key that begins with END: any record but END itself that does has
+// ended the library's main header early.
+bool starts_end(const std::string& key);
+
+// SORT: plain column numbers, none beyond `columns`.
+bool sort_record_ok(const std::string& record, int64_t columns);
+
 // Control characters other than tab before any NUL: the library's parser
 // and this one part ways on them.
 bool control_bytes(const std::string& record);

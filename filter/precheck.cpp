@@ -104,6 +104,10 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
     std::string rec(b.data.data() + pos, 80);
     if (end_record(rec))
       break;
+    // The library keys some records by their first columns, others by
+    // their first word: every record must begin in column 1.
+    if (std::strchr(" \t,=", rec[0]))
+      mtz_fault();
     std::vector<std::string> w = tokens(rec);
     std::string key = record_key(rec);
     if (key == "NCOL" && w.size() >= 3) {
@@ -118,11 +122,13 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
       ++columns;
       hkl_columns += w[2] == "H";
       used.insert(w[5]);
-      // Records the library crashes or hangs on (see mtz_records.h); a
-      // VALM record without a plain value, and a backslash or a control
-      // character in any but the title, have crashed it too.  A title may
-      // end in a dash.
-    } else if ((key != "TITL" &&
+      // Records the library crashes or hangs on (see mtz_records.h): a
+      // word that begins with END, sort keys beyond the columns, a VALM
+      // record without a plain value, and a backslash or a control
+      // character in any but the title.  A title may end in a dash.
+    } else if ((starts_end(key) && !end_record(rec)) ||
+               (key == "SORT" && !sort_record_ok(rec, ncol)) ||
+               (key != "TITL" &&
                 (continued(rec) || control_bytes(rec) || rec.find('\\') != rec.npos)) ||
                (key == "SYMI" && !syminf_record_ok(rec)) ||
                (key == "SYMM" && (++symm > 192 || !symm_record_ok(rec))) ||
