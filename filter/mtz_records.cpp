@@ -140,6 +140,10 @@ bool DatasetRecords::add(const std::string& record) {
     return false;
   long id = std::atol(id_text.c_str());
   ids[kind].insert(id);
+  last[kind] = id;
+  // A dataset joins the project and crystal read last.
+  if (kind == 2 && (last[0] != id || last[1] != id))
+    return false;
   std::string name = text.substr(16);
   name.erase(name.find_last_not_of(' ') + 1);
   // The library looks up dataset 0 by this name and follows what it finds

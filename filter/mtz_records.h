@@ -45,10 +45,11 @@ bool symm_record_ok(const std::string& record);
 
 // PROJECT, CRYSTAL and DATASET records.  The library crashes on dataset
 // 0 named other than HKL_base, and on a project or dataset left without
-// the others of its id; files name every dataset in all three, in fixed
-// columns.
+// the others of its id; files name every dataset in all three, in that
+// order and in fixed columns.
 struct DatasetRecords {
   std::set<long> ids[3];
+  long last[3] = {-1, -1, -1};
   // False for a record out of its columns, or of dataset 0 with another name.
   bool add(const std::string& record);
   bool consistent() const;
