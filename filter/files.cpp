@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "filter/korven.h"
+#include "filter/errstp.h"
 
 std::string logical_file(const char* logical_name) {
   const char* bound = std::getenv(logical_name);

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "binding/ccp4lib.h"
-#include "filter/korven.h"
+#include "filter/errstp.h"
 
 namespace {
 

@@ -1,31 +1,21 @@
 #include "filter/korven.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 
+#include "filter/contain.h"
+#include "filter/files.h"
 #include "filter/index_matrix.h"
 #include "filter/mask.h"
+#include "filter/precheck.h"
 #include "filter/reflections.h"
 #include "filter/startup.h"
 #include "header/runhdr.h"
 
-void ERRSTP(std::string_view message) {
-  size_t len = message.size();
-  while (len > 0 && message[len - 1] == ' ')
-    --len;
-  const int n = int(len);
-  std::printf("\n ERROR: %.*s\n\n", n, message.data());
-  std::fflush(stdout);
-  if (!(isatty(STDOUT_FILENO) && isatty(STDERR_FILENO)))
-    std::fprintf(stderr, "\n ERROR: %.*s\n\n", n, message.data());
-  std::fflush(stderr);
-  std::fputs("1\n", stderr);
-  std::exit(1);
-}
-
 namespace {
+
+// CPU seconds for the library's read of a header, beyond one second per
+// 16 MiB of it: a normal read takes a small part of that.
+constexpr int64_t HEADER_SECONDS = 3;
 
 void report(const Counts& n) {
   std::printf("\n");
@@ -41,12 +31,25 @@ void report(const Counts& n) {
 void KORVEN() {
   RUNHDR();
   CCPFYP();
+  enter_stage(Stage::MSKIN_HEADER);
+  limit_cpu(HEADER_SECONDS);
+  check_mask_file();
   MapHeader header = open_mask();
+  const int64_t header_bytes = check_mtz_file();
+  enter_stage(Stage::HKLIN_HEADER);
+  // The input's listing now and the output's at the end; neither is longer
+  // than twice the header.
+  allow_log(4 * header_bytes);
+  limit_cpu(HEADER_SECONDS + header_bytes / (16 << 20));
   open_input();
+  lift_cpu_limit();
   int32_t MATHKL[3][3];
   choose_matrix(header.MAPSG, MATHKL);
+  enter_stage(Stage::MSKIN_SECTIONS);
   MaskGrid grid;
   load_grid(header, grid);
+  check_output_is_new_file();
+  enter_stage(Stage::REFLECTIONS);
   Counts counts = filter_reflections(grid, MATHKL);
   free_grid(grid);
   report(counts);

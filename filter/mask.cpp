@@ -6,11 +6,9 @@
 #include <cstring>
 
 #include "binding/ccp4lib.h"
-#include "filter/korven.h"
-#include "filter/precheck.h"
+#include "filter/errstp.h"
 
 MapHeader open_mask() {
-  check_mask_file();
   MapHeader h;
   char title[80];
   std::memset(title, ' ', sizeof title);

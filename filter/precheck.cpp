@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "filter/errstp.h"
 #include "filter/files.h"
-#include "filter/korven.h"
 #include "filter/mtz_records.h"
 
 namespace {
@@ -156,11 +156,11 @@ size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
 
 }  // namespace
 
-void check_mtz_file() {
+int64_t check_mtz_file() {
   std::ifstream in(logical_file("HKLIN"), std::ios::binary);
   Bytes b;
   if (!read_part(in, 0, 80, b))
-    return;
+    return 0;
   if (b.data.size() < 80 || std::memcmp(b.data.data(), "MTZ ", 4) != 0)
     mtz_fault();
   b.big_endian = (uint8_t(b.data[9]) >> 4) == 1;
@@ -178,4 +178,5 @@ void check_mtz_file() {
   size_t pos = check_main_header(tail, header - 80, nbat);
   if (!tail_ok(tail.data.data() + pos, tail.data.size() - pos, nbat))
     mtz_fault();
+  return size - header;
 }

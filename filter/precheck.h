@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 // Damaged files can make the library loop for ever or crash inside its
 // open; these read just enough of each file first to know it can be read.
@@ -7,4 +8,4 @@
 void check_mask_file();
 
 // Stops the run through ERRSTP unless the MTZ file on HKLIN is sound.
-void check_mtz_file();
+int64_t check_mtz_file();

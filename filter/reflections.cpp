@@ -4,16 +4,14 @@
 #include <vector>
 
 #include "binding/ccp4lib.h"
-#include "filter/files.h"
-#include "filter/korven.h"
-#include "filter/precheck.h"
+#include "filter/contain.h"
+#include "filter/errstp.h"
 
 void open_input() {
   mtzini_();
   // In its in-memory mode the library does not pass written records on to
   // an output opened over the input's header.
   unsetenv("CMTZ_IN_MEMORY");
-  check_mtz_file();
   const int iprint = 1;
   int ifail = 0;
   lropen_(&IFILE, "HKLIN", &iprint, &ifail, 5);
@@ -77,9 +75,8 @@ std::vector<float> record_buffer() {
 }  // namespace
 
 Counts filter_reflections(const MaskGrid& grid, const int32_t MATHKL[3][3]) {
-  check_output_is_new_file();
   std::vector<float> ADATA = record_buffer();
-  lwopen_(&IFILE, "HKLOUT", 6);
+  open_output([] { lwopen_(&IFILE, "HKLOUT", 6); });
   const Lookup lookup = lookup_of(grid, MATHKL);
   Counts n;
   float resol = 0;
@@ -98,6 +95,7 @@ Counts filter_reflections(const MaskGrid& grid, const int32_t MATHKL[3][3]) {
         break;
     }
   }
+  enter_stage(Stage::HKLOUT_CLOSE);
   const int iprint = 1;
   lwclos_(&IFILE, &iprint);
   return n;
