@@ -1,5 +1,5 @@
 // Seeded inputs for the benchmark: MTZ files and mode-0 masks.
-//   make_inputs unmerged rotation|random N NBATCH SEED out.mtz
+//   make_inputs unmerged rotation|sparse|random N NBATCH SEED out.mtz
 //   make_inputs merged N SEED out.mtz
 //   make_inputs mask REJECT_FRACTION SEED out.map
 // Indices lie in -70..70 on every axis, the masks cover exactly that box.
@@ -80,8 +80,9 @@ struct Spot {
 // Two 360-degree sweeps about different axes, nbatch/2 images each, with a
 // 1 A beam and reflections out to 70 index units: each image records the
 // lattice points crossing the Ewald sphere, as an integration program would
-// list them.  The first n spots in image order are kept.
-std::vector<Spot> rotation_spots(long n, int nbatch) {
+// list them.  In image order, the first n spots are kept or, when `sparse`,
+// n spots taken evenly from all of them, so that every image has its share.
+std::vector<Spot> rotation_spots(long n, int nbatch, bool sparse) {
   const int per_sweep = nbatch / 2;
   const double step = 2 * M_PI / per_sweep;
   const double astar = 0.01;  // 1/100 A
@@ -107,11 +108,20 @@ std::vector<Spot> rotation_spots(long n, int nbatch) {
           }
         }
       }
+  long total = 0;
+  for (const std::vector<Spot>& image : images)
+    total += long(image.size());
   std::vector<Spot> spots;
+  long seen = 0;
   for (size_t b = 0; b < images.size() && long(spots.size()) < n; ++b)
     for (Spot s : images[b]) {
       if (long(spots.size()) == n)
         break;
+      // Spot number `seen` is kept when it is the first at or after the
+      // next even step through all `total`.
+      bool keep = !sparse || seen++ * n >= long(spots.size()) * total;
+      if (!keep)
+        continue;
       s.batch = int(b) + 1;
       spots.push_back(s);
     }
@@ -131,8 +141,10 @@ void write_unmerged(const std::string& order, long n, int nbatch, unsigned seed,
                     const char* path) {
   gemmi::Mtz mtz = unmerged_mtz(nbatch);
   std::mt19937 rng(seed);
-  std::vector<Spot> spots =
-      order == "random" ? random_spots(n, nbatch, rng) : rotation_spots(n, nbatch);
+  if (order != "rotation" && order != "sparse" && order != "random")
+    throw std::runtime_error("no order " + order);
+  std::vector<Spot> spots = order == "random" ? random_spots(n, nbatch, rng)
+                                              : rotation_spots(n, nbatch, order == "sparse");
   if (long(spots.size()) < n)
     throw std::runtime_error("only " + std::to_string(spots.size()) + " reflections");
   const size_t ncol = mtz.columns.size();
@@ -198,7 +210,7 @@ int main(int argc, char** argv) {
       write_mask(std::atof(argv[2]), unsigned(std::atol(argv[3])), argv[4]);
     else {
       std::fprintf(stderr,
-                   "usage: make_inputs unmerged rotation|random N NBATCH SEED out.mtz\n"
+                   "usage: make_inputs unmerged rotation|sparse|random N NBATCH SEED out.mtz\n"
                    "       make_inputs merged N SEED out.mtz\n"
                    "       make_inputs mask REJECT_FRACTION SEED out.map\n");
       return 2;

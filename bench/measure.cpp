@@ -1,6 +1,8 @@
 // Runs a command and writes its wall seconds, CPU seconds (user + system)
 // and peak resident set in KiB on one line to RESULT.  Exits with the
-// command's status.
+// command's status.  The CPU seconds include those of the processes that the
+// command forked and waited for, and the peak is the largest of any of them
+// (Linux's wait4), not their sum.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
