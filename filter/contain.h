@@ -27,6 +27,11 @@ void allow_log(int64_t bytes);
 // CPU time allowed from now on, and no limit again.
 void limit_cpu(int64_t seconds);
 void lift_cpu_limit();
+// Runs `check` in a process of its own and returns its result; on some
+// damaged files the library reads memory that it never set, and it should
+// find there what it finds when it runs alone.  A check that stops the run
+// is run again here, so that it stops this one.
+int64_t apart(int64_t (*check)());
 // Opens HKLOUT through `open` with the stop signals held back, and notes the
 // file opened, so that an unfinished run can remove it.
 void open_output(void (*open)());

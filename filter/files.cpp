@@ -3,10 +3,11 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "filter/errstp.h"
 
-std::string logical_file(const char* logical_name) {
+const char* logical_file(const char* logical_name) {
   const char* bound = std::getenv(logical_name);
   return bound ? bound : logical_name;
 }

@@ -1,5 +1,7 @@
 #include "filter/korven.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "filter/contain.h"
@@ -14,8 +16,13 @@
 namespace {
 
 // CPU seconds for the library's read of a header, beyond one second per
-// 16 MiB of it: a normal read takes a small part of that.
+// 64 MiB of the file: a normal read takes a small part of that.
 constexpr int64_t HEADER_SECONDS = 3;
+
+int64_t file_size(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 ? int64_t(st.st_size) : 0;
+}
 
 void report(const Counts& n) {
   std::printf("\n");
@@ -33,14 +40,14 @@ void KORVEN() {
   CCPFYP();
   enter_stage(Stage::MSKIN_HEADER);
   limit_cpu(HEADER_SECONDS);
-  check_mask_file();
+  apart(check_mask_file);
   MapHeader header = open_mask();
-  const int64_t header_bytes = check_mtz_file();
+  const int64_t main_header = apart(check_mtz_file);
   enter_stage(Stage::HKLIN_HEADER);
   // The input's listing now and the output's at the end; neither is longer
-  // than twice the header.
-  allow_log(4 * header_bytes);
-  limit_cpu(HEADER_SECONDS + header_bytes / (16 << 20));
+  // than the main header.
+  allow_log(2 * main_header);
+  limit_cpu(HEADER_SECONDS + file_size(logical_file("HKLIN")) / (64 << 20));
   open_input();
   lift_cpu_limit();
   int32_t MATHKL[3][3];

@@ -1,182 +1,343 @@
 #include "filter/precheck.h"
 
-#include <climits>
-#include <cstdint>
-#include <cstdlib>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstring>
-#include <fstream>
-#include <set>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "filter/errstp.h"
 #include "filter/files.h"
-#include "filter/mtz_records.h"
 
 namespace {
 
-// Part of a file, with the byte order of its machine stamp.
-struct Bytes {
-  std::vector<char> data;
-  bool big_endian = false;
+// A file read forward through a window of fixed size, so that a header of
+// any length costs the same memory.  Nothing here comes from the heap: the
+// library reads memory that it never set on some damaged files, and what
+// it finds there should be what it finds when it runs alone.
+class File {
+ public:
+  explicit File(const char* path) : fd_(open(path, O_RDONLY)) {
+    if (fd_ < 0)
+      return;
+    size_ = lseek(fd_, 0, SEEK_END);
+    void* p = mmap(nullptr, WINDOW, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    window_ = p == MAP_FAILED ? nullptr : static_cast<char*>(p);
+  }
+  ~File() {
+    if (window_)
+      munmap(window_, WINDOW);
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  bool ok() const { return fd_ >= 0 && size_ >= 0 && window_; }
+  int64_t size() const { return size_; }
+  // The bytes from `pos` on, at most `n` and never past the end.
+  std::string_view at(int64_t pos, size_t n) {
+    if (pos < 0 || pos >= size_)
+      return {};
+    n = size_t(std::min<int64_t>(int64_t(n), size_ - pos));
+    if (pos < start_ || pos + int64_t(n) > start_ + int64_t(length_)) {
+      ssize_t got = pread(fd_, window_, WINDOW, pos);
+      start_ = pos;
+      length_ = got > 0 ? size_t(got) : 0;
+      n = std::min(n, length_);
+    }
+    return {window_ + (pos - start_), n};
+  }
 
-  int32_t word(size_t offset) const {
-    unsigned char c[4];
-    std::memcpy(c, data.data() + offset, 4);
-    if (big_endian)
-      return int32_t(uint32_t(c[0]) << 24 | uint32_t(c[1]) << 16 | uint32_t(c[2]) << 8 | c[3]);
-    return int32_t(uint32_t(c[3]) << 24 | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | c[0]);
-  }
-  int64_t word64(size_t offset) const {
-    uint64_t first = uint32_t(word(offset)), second = uint32_t(word(offset + 4));
-    return int64_t(big_endian ? first << 32 | second : second << 32 | first);
-  }
+ private:
+  static constexpr size_t WINDOW = 1 << 18;
+  int fd_;
+  int64_t size_ = -1;
+  char* window_ = nullptr;
+  int64_t start_ = 0;
+  size_t length_ = 0;
 };
 
-// Reads up to `count` bytes from `offset`; false when the file cannot be
-// opened, which is left to the library's own refusal.
-bool read_part(std::ifstream& in, int64_t offset, size_t count, Bytes& b) {
-  if (!in)
-    return false;
-  b.data.resize(count);
-  in.seekg(offset);
-  in.read(b.data.data(), std::streamsize(count));
-  b.data.resize(size_t(in.gcount()));
-  in.clear();
-  return true;
-}
+bool big_endian_stamp(unsigned char stamp) { return (stamp >> 4) == 1; }
 
-int64_t file_size(std::ifstream& in) {
-  in.seekg(0, std::ios::end);
-  return int64_t(in.tellg());
+int64_t word_at(std::string_view b, size_t offset, bool big_endian, size_t bytes = 4) {
+  uint64_t w = 0;
+  for (size_t i = 0; i < bytes; ++i) {
+    size_t at = big_endian ? offset + i : offset + bytes - 1 - i;
+    w = w << 8 | static_cast<unsigned char>(b[at]);
+  }
+  return bytes == 4 ? int64_t(int32_t(uint32_t(w))) : int64_t(w);
 }
 
 void map_fault(const std::string& what) { ERRSTP("MSKIN header damaged: " + what); }
 
 }  // namespace
 
-void check_mask_file() {
-  std::ifstream in(logical_file("MSKIN"), std::ios::binary);
-  Bytes b;
-  if (!read_part(in, 0, 1024, b) || b.data.size() < 1024)
-    return;
-  int64_t room = file_size(in) - 1024;
-  // The second byte of the machine stamp gives the order of integers.
-  b.big_endian = (uint8_t(b.data[213]) >> 4) == 1;
-  for (size_t i = 0; i < 3; ++i) {
-    if (int64_t(b.word(16 + 4 * i)) + b.word(4 * i) - 1 > INT_MAX)
-      map_fault("grid numbered beyond 2147483647");
-  }
-  int32_t labels = b.word(220);
-  if (labels < 0 || labels > 10)
-    map_fault("label count " + std::to_string(labels) + ", not 0 to 10");
-  int64_t symmetry = b.word(92);
+int64_t check_mask_file() {
+  File file(logical_file("MSKIN"));
+  std::string_view h = file.ok() ? file.at(0, 1024) : std::string_view();
+  if (h.size() < 1024)
+    return 0;
+  bool big_endian = big_endian_stamp(static_cast<unsigned char>(h[213]));
+  // The library reads every label the count promises, past the end of the
+  // file too, with a notice for each: a count of -1 never ends.
+  int64_t labels = word_at(h, 220, big_endian);
+  if (labels < 0 || 224 + 80 * labels > file.size())
+    map_fault("label count " + std::to_string(labels));
+  // The sections start after the symmetry records: a negative length would
+  // read header bytes as the mask.
+  int64_t symmetry = word_at(h, 92, big_endian);
   if (symmetry < 0)
     map_fault("symmetry record of " + std::to_string(symmetry) + " bytes");
-  if (symmetry > room)
-    map_fault("symmetry record runs past the end of the file");
-  // The library's listing names each axis by its number in the axis order,
-  // and crashes on a number far from 1 to 3.
-  for (size_t i = 0; i < 3; ++i) {
-    int32_t axis = b.word(64 + 4 * i);
-    if (axis < 1 || axis > 3)
-      ERRSTP(b.word(12) != 0 ? "MSKIN not of mode=0" : "MSKIN not in XYZ order");
-  }
+  return 0;
 }
 
 namespace {
 
-[[noreturn]] void mtz_fault() { ERRSTP("HKLIN unable to open file"); }
+constexpr size_t RECORD = 80;
 
-// Walks the main header records to their END record and checks that the
-// columns agree with NCOL and name declared datasets, and that the
-// reflections that NCOL promises fit before the header.  Returns the
-// position after END and sets the batch count.
-size_t check_main_header(const Bytes& b, int64_t data_bytes, int64_t& nbat) {
-  int64_t ncol = -1, nref = -1, columns = 0, hkl_columns = 0, symm = 0;
-  bool cell = false;
-  DatasetRecords sets;
-  std::set<std::string> datasets = {"0"}, used;
-  size_t pos = 0;
-  for (;; pos += 80) {
-    if (pos + 80 > b.data.size())
-      mtz_fault();
-    std::string rec(b.data.data() + pos, 80);
-    if (end_record(rec))
-      break;
-    // The library keys some records by their first columns, others by
-    // their first word: every record must begin in column 1.
-    if (std::strchr(" \t,=", rec[0]))
-      mtz_fault();
-    std::vector<std::string> w = tokens(rec);
-    std::string key = record_key(rec);
-    if (key == "NCOL" && w.size() >= 3) {
-      ncol = std::atoll(w[1].c_str());
-      nref = std::atoll(w[2].c_str());
-      nbat = w.size() > 3 ? std::atoll(w[3].c_str()) : 0;
-    } else if (key == "COLU") {
-      // The library takes any COLU... record for a column and overruns its
-      // buffers on one that does not read: COLUMN label type min max dataset.
-      if (w.size() != 6 || w[0] != "COLUMN" || w[1].size() > 30 || w[2].size() != 1)
-        mtz_fault();
-      ++columns;
-      hkl_columns += w[2] == "H";
-      used.insert(w[5]);
-      // Records the library crashes or hangs on (see mtz_records.h): a
-      // word that begins with END, sort keys beyond the columns, a VALM
-      // record without a plain value, and a backslash or a control
-      // character in any but the title.  A title may end in a dash.
-    } else if ((starts_end(key) && !end_record(rec)) ||
-               (key == "SORT" && !sort_record_ok(rec, ncol)) ||
-               (key != "TITL" &&
-                (continued(rec) || control_bytes(rec) || rec.find('\\') != rec.npos)) ||
-               (key == "SYMI" && !syminf_record_ok(rec)) ||
-               (key == "SYMM" && (++symm > 192 || !symm_record_ok(rec))) ||
-               (key == "VALM" && (w.size() < 2 || rec.find_first_of("'\"") != rec.npos)) ||
-               !sets.add(rec)) {
-      mtz_fault();
-    } else if (key == "CELL" || key == "DCEL") {
-      cell = cell || usable_cell(rec);
-    } else if (key == "DATA" && w.size() >= 2) {
-      datasets.insert(w[1]);
+// What the library's parser makes of an 80-byte header record, where that
+// is certain: its words up to a comment, blanks, tabs, commas and '='
+// between them.  Quotes, a word read as a command file, empty words
+// between two commas and more than 20 words are not followed.
+struct Record {
+  std::string_view text;
+  bool plain = true;
+  bool command_file = false;
+  std::array<std::string_view, 20> words;
+  size_t count = 0;
+
+  explicit Record(const char* record) : text(record, strnlen(record, RECORD)) {
+    text = text.substr(0, text.find_first_of("!#"));
+    size_t first = text.find_first_not_of(" \t,=\r");
+    command_file = first != text.npos &&
+                   (text[first] == '@' || (text[first] == '\'' || text[first] == '"'));
+    plain = text.find_first_of("'\"") == text.npos && !command_file;
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+      if ((text[i] == ',' || text[i] == '=') && (text[i + 1] == ',' || text[i + 1] == '='))
+        plain = false;
+    for (size_t i = 0; plain && i < text.size();) {
+      size_t begin = text.find_first_not_of(" \t,=\r", i);
+      if (begin == text.npos)
+        break;
+      size_t end = std::min(text.find_first_of(" \t,=\r", begin), text.size());
+      if (count == words.size()) {
+        plain = false;
+        break;
+      }
+      words[count++] = text.substr(begin, end - begin);
+      i = end;
     }
   }
-  for (const std::string& id : used)
-    if (!datasets.count(id))
-      mtz_fault();
-  // The library crashes while it looks for the H, K and L columns, or
-  // when it reads a reflection with no usable cell (see usable_cell).
-  if (hkl_columns < 3 || !cell || !sets.consistent())
-    mtz_fault();
-  if (ncol < 0 || nref < 0 || columns != ncol || ncol > (1 << 20) ||
-      (ncol > 0 && nref > data_bytes / 4 / ncol))
-    mtz_fault();
-  return pos + 80;
-}
+
+  // A last word "&", "\" or "-" makes the parser read on from standard
+  // input, which the run gives it empty: the record then has no keyword.
+  bool continued() const {
+    std::string_view last = count ? words[count - 1] : "";
+    return last == "&" || last == "\\" || last == "-";
+  }
+
+  // The parser's keyword is the first word's first four characters in upper
+  // case; a key matches a keyword of its own length (at most four).
+  bool is(std::string_view key) const {
+    if (count == 0 || continued() || std::min<size_t>(words[0].size(), 4) != key.size())
+      return false;
+    for (size_t i = 0; i < key.size(); ++i)
+      if (std::toupper(static_cast<unsigned char>(words[0][i])) != key[i])
+        return false;
+    return true;
+  }
+
+  // Whether the record may have this keyword: certain for a plain record;
+  // otherwise it may if the letters stand anywhere in it.
+  bool may_be(std::string_view key) const {
+    if (plain)
+      return is(key);
+    if (command_file)
+      return true;
+    for (size_t i = 0; i + key.size() <= text.size(); ++i)
+      if (strncasecmp(text.data() + i, key.data(), key.size()) == 0)
+        return true;
+    return false;
+  }
+
+  // The integer value of word n: -1 unless it is plain digits (a missing
+  // word is 0, as the parser leaves it).
+  int64_t number(size_t n) const {
+    if (n >= count)
+      return 0;
+    std::string_view w = words[n];
+    if (w.empty() || w.size() > 9 || w.find_first_not_of("0123456789") != w.npos)
+      return -1;
+    int64_t value = 0;
+    for (char c : w)
+      value = value * 10 + (c - '0');
+    return value;
+  }
+};
+
+// READS: the library reads the header to its end; DAMAGED: it reads past
+// the end of the file for ever, or header bytes as data; UNSURE: it fails
+// by itself, or what it does is not followed here.
+enum Outcome { READS, DAMAGED, UNSURE };
+
+// The library's reading of an MTZ header, step by step: 80-byte records
+// into one buffer; at the end of the file a read leaves the buffer as it
+// was, and every later read reads nothing.
+class HeaderReading {
+ public:
+  HeaderReading(File& file, int64_t header) : file_(file), header_(header) {
+    // What the buffer holds from reading the file's stamp.
+    std::memcpy(buffer_, "MTZ ", 4);
+  }
+
+  // The main header's length, up to its END record, once known.
+  int64_t main_bytes = 0;
+
+  Outcome read() {
+    Outcome o = first_pass();
+    // The reflections that NCOL promises must end before the header, or
+    // the library reads header bytes as reflections.
+    if (columns_ > 0 && reflections_ > 0 && 80 + reflections_ * columns_ * 4 > header_)
+      return DAMAGED;
+    bool found = find_raw_end();
+    if (o != READS || !found || columns_ < 0 || reflections_ < 0 || batches_ < 0)
+      return o == DAMAGED ? o : UNSURE;
+    return tail();
+  }
+
+ private:
+  File& file_;
+  int64_t header_, pos_ = 0;
+  char buffer_[RECORD + 1] = {};
+  int64_t columns_ = -1, reflections_ = -1, batches_ = -1;
+
+  bool at_end() const { return pos_ >= file_.size(); }
+
+  void read_record() {
+    std::string_view b = file_.at(pos_, RECORD);
+    std::memcpy(buffer_, b.data(), b.size());
+    pos_ = b.size() < RECORD ? file_.size() : pos_ + int64_t(RECORD);
+  }
+
+  void skip(int64_t bytes) { pos_ = std::min(pos_ + bytes, file_.size()); }
+
+  // Until a record whose keyword is END; nothing stops it at the end of the
+  // file.  NCOL gives the columns, reflections and batches.  Past a record
+  // whose keyword is not certain, the reading goes on only to learn NCOL.
+  Outcome first_pass() {
+    bool unsure = false;
+    pos_ = header_;
+    for (;;) {
+      bool stuck = at_end();
+      read_record();
+      Record r(buffer_);
+      if (r.plain && r.is("END"))
+        return unsure ? UNSURE : READS;
+      if (stuck)
+        return unsure ? UNSURE : DAMAGED;
+      unsure = unsure || r.may_be("END");
+      if (r.may_be("NCOL")) {
+        columns_ = r.plain ? r.number(1) : -1;
+        reflections_ = r.plain ? r.number(2) : -1;
+        batches_ = r.plain ? r.number(3) : -1;
+      }
+    }
+  }
+
+  // The later passes end at the first record that begins with END, and
+  // the rest of the header follows it.
+  bool find_raw_end() {
+    for (pos_ = header_; pos_ + int64_t(RECORD) <= file_.size();) {
+      read_record();
+      if (std::strncmp(buffer_, "END", 3) == 0) {
+        main_bytes = pos_ - header_;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // History and batch headers until MTZENDOFHEADERS; nothing stops it at
+  // the end of the file either.
+  Outcome tail() {
+    for (;;) {
+      bool stuck = at_end();
+      read_record();
+      Record r(buffer_);
+      if (r.may_be("MTZE"))
+        return r.plain ? READS : UNSURE;
+      if (!r.plain && (r.may_be("MTZH") || r.may_be("MTZB")))
+        return UNSURE;
+      if (r.is("MTZB") && batches_ > 0) {
+        // Its first batch would find no BH record: the library gives up.
+        if (stuck)
+          return UNSURE;
+        Outcome o = batch_headers();
+        if (o != READS)
+          return o;
+      } else if (stuck) {
+        return DAMAGED;
+      } else if (r.is("MTZH")) {
+        int64_t lines = r.number(1);
+        if (lines < 0)
+          return UNSURE;
+        for (int64_t i = 0; i < lines && !at_end(); ++i)
+          read_record();
+      }
+    }
+  }
+
+  // Each: a BH record with the counts of integers and reals, a title
+  // record, the numbers, and a record of axis names.
+  Outcome batch_headers() {
+    for (int64_t b = 0; b < batches_; ++b) {
+      // From here on the buffer stays as it is: a BH record passes every
+      // batch, and the header never ends; anything else fails there.
+      if (at_end()) {
+        Record r(buffer_);
+        return r.plain && r.is("BH") ? DAMAGED : UNSURE;
+      }
+      read_record();
+      Record r(buffer_);
+      if (!r.plain || !r.is("BH"))
+        return UNSURE;
+      int64_t integers = r.number(3), reals = r.number(4);
+      // Beyond the library's batch buffer the outcome is not a read.
+      if (integers < 0 || reals < 0 || integers > 185 || reals > 156)
+        return UNSURE;
+      read_record();
+      skip(4 * (integers + reals));
+      read_record();
+    }
+    return READS;
+  }
+};
+
+[[noreturn]] void mtz_fault() { ERRSTP("HKLIN unable to open file"); }
 
 }  // namespace
 
 int64_t check_mtz_file() {
-  std::ifstream in(logical_file("HKLIN"), std::ios::binary);
-  Bytes b;
-  if (!read_part(in, 0, 80, b))
+  File file(logical_file("HKLIN"));
+  std::string_view stamp = file.ok() ? file.at(0, 20) : std::string_view();
+  if (stamp.size() < 20 || stamp.substr(0, 4) != "MTZ ")
     return 0;
-  if (b.data.size() < 80 || std::memcmp(b.data.data(), "MTZ ", 4) != 0)
-    mtz_fault();
-  b.big_endian = (uint8_t(b.data[9]) >> 4) == 1;
-  int64_t word = b.word(4);
+  bool big_endian = big_endian_stamp(static_cast<unsigned char>(stamp[9]));
+  int64_t word = word_at(stamp, 4, big_endian);
   if (word == -1)
-    word = b.word64(12);
-  int64_t size = file_size(in);
-  if (word < 21 || word > size / 4)
+    word = word_at(stamp, 12, big_endian, 8);
+  // A header before the file's start is a failed seek, which the library
+  // reports itself.
+  if (word < 1)
+    return 0;
+  int64_t header = word > file.size() ? file.size() : (word - 1) * 4;
+  HeaderReading reading(file, header);
+  if (reading.read() == DAMAGED)
     mtz_fault();
-  int64_t header = (word - 1) * 4;
-  Bytes tail;
-  tail.big_endian = b.big_endian;
-  read_part(in, header, size_t(size - header), tail);
-  int64_t nbat = 0;
-  size_t pos = check_main_header(tail, header - 80, nbat);
-  if (!tail_ok(tail.data.data() + pos, tail.data.size() - pos, nbat))
-    mtz_fault();
-  return size - header;
+  return reading.main_bytes;
 }

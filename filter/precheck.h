@@ -1,11 +1,14 @@
 #pragma once
 #include <cstdint>
 
-// Damaged files can make the library loop for ever or crash inside its
-// open; these read just enough of each file first to know it can be read.
+// A file cut short or overwritten can make the library read past its end
+// for ever, or read header bytes as data.  These read the files first, as
+// the library will, and stop the run through ERRSTP on such damage only;
+// what the library refuses by itself, or dies of, is left to it.
 
-// Stops the run through ERRSTP unless the map on MSKIN is sound.
-void check_mask_file();
+// Returns 0.
+int64_t check_mask_file();
 
-// Stops the run through ERRSTP unless the MTZ file on HKLIN is sound.
+// Returns the length of the main header, which bounds the length of the
+// library's listing of it (0 when it is not known).
 int64_t check_mtz_file();
