@@ -102,6 +102,18 @@ std::vector<Form> forms() {
           {"30 history lines", HKL_BASE, history}};
 }
 
+// The library writes every output with a dataset 0 named HKL_base, and H,
+// K and L in it: a file that names dataset 0 otherwise, or has none, gains
+// one.  The header is compared without them.
+std::vector<std::string> without_base(const std::vector<std::string>& lines) {
+  std::vector<std::string> kept;
+  for (const std::string& line : lines)
+    if (line.rfind("DATASET 0 HKL_base/", 0) != 0 && line.rfind("COLUMN H H ", 0) != 0 &&
+        line.rfind("COLUMN K H ", 0) != 0 && line.rfind("COLUMN L H ", 0) != 0)
+      kept.push_back(line);
+  return kept;
+}
+
 // Runs korven on the file through a mask that passes every record of it:
 // every record that gemmi reads must come out, under the same header.
 struct WritersTest : FilterTest {
@@ -111,8 +123,11 @@ struct WritersTest : FilterTest {
     write_mask(path("mask.map"), mask);
     std::filesystem::remove(path("out.mtz"));
     RunResult r = run_args({"MSKIN", "mask.map", "HKLIN", mtz, "HKLOUT", "out.mtz"});
-    expect_filtered(r, mask, IDENTITY, mtz);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(last_lines(r.out, 8), report(0, 0, int(in.rows.size())));
+    MtzFile out = read_mtz(path("out.mtz"));
+    EXPECT_EQ(without_base(header_lines(out)), without_base(header_lines(in)));
+    EXPECT_EQ(record_lines(out), record_lines(in));
   }
 };
 
