@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -24,7 +25,11 @@ namespace {
   dup2(fo, 1);
   dup2(fe, 2);
   // A run that loops must fail the test, not fill the disk or hang it.
-  rlimit file_limit = {256 << 20, 256 << 20}, cpu_limit = {60, 60};
+  rlimit file_limit = {rlim_t(o.file_limit), rlim_t(o.file_limit)}, cpu_limit = {60, 60};
+  if (o.full_as_error)
+    signal(SIGXFSZ, SIG_IGN);
+  if (o.own_group)
+    setpgid(0, 0);
   setrlimit(RLIMIT_FSIZE, &file_limit);
   setrlimit(RLIMIT_CPU, &cpu_limit);
   setenv("CINCL", KORVEN_SHARE_DIR, 1);
@@ -45,23 +50,33 @@ namespace {
 
 }  // namespace
 
-RunResult run_korven(const std::vector<std::string>& args, const RunOptions& options) {
-  std::string dir = make_temp_dir();
-  std::string out = dir + "/stdout", err = dir + "/stderr";
+Started start_korven(const std::vector<std::string>& args, const RunOptions& options) {
+  Started run{-1, make_temp_dir(), options.merged};
   pid_t pid = fork();
   if (pid < 0)
     throw std::runtime_error("fork failed");
   if (pid == 0)
-    exec_child(args, options, out, err);
+    exec_child(args, options, run.dir + "/stdout", run.dir + "/stderr");
+  run.pid = pid;
+  return run;
+}
+
+RunResult run_korven(const std::vector<std::string>& args, const RunOptions& options) {
+  return finish_korven(start_korven(args, options));
+}
+
+RunResult finish_korven(const Started& run) {
+  const std::string& dir = run.dir;
+  std::string out = dir + "/stdout", err = dir + "/stderr";
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
+  waitpid(run.pid, &wstatus, 0);
   RunResult r;
   if (WIFEXITED(wstatus))
     r.status = WEXITSTATUS(wstatus);
   else if (WIFSIGNALED(wstatus))
     r.signal = WTERMSIG(wstatus);
   r.out = read_file(out);
-  r.err = options.merged ? "" : read_file(err);
+  r.err = run.merged ? "" : read_file(err);
   std::remove(out.c_str());
   std::remove(err.c_str());
   rmdir(dir.c_str());
