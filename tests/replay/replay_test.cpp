@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/replay/corpus.h"
 #include "tests/support/run.h"
 
 namespace fs = std::filesystem;
@@ -16,24 +17,7 @@ namespace {
 
 const fs::path CORPUS = KORVEN_CORPUS_DIR;
 
-struct Case {
-  std::string name;  // "map/NAME" or "mtz/NAME"
-  fs::path map, mtz;
-};
-
-std::vector<Case> corpus() {
-  std::vector<Case> cases;
-  for (const char* kind : {"map", "mtz"})
-    for (const auto& entry : fs::directory_iterator(CORPUS / kind)) {
-      Case c{std::string(kind) + "/" + entry.path().filename().string(), CORPUS / "good.map",
-             CORPUS / "good.mtz"};
-      (kind == std::string("map") ? c.map : c.mtz) = entry.path();
-      cases.push_back(c);
-    }
-  return cases;
-}
-
-void replay(const Case& c) {
+void replay(const CorpusCase& c) {
   std::string dir = make_temp_dir();
   fs::copy_file(c.map, dir + "/mask.map");
   fs::copy_file(c.mtz, dir + "/in.mtz");
@@ -57,9 +41,9 @@ void replay(const Case& c) {
 // One test over the whole directory, so that a file added to the corpus
 // is replayed without a rebuild.
 TEST(Replay, EveryCorpusInputEndsCleanly) {
-  std::vector<Case> cases = corpus();
+  std::vector<CorpusCase> cases = corpus_cases(CORPUS);
   EXPECT_GT(cases.size(), 0u);
-  for (const Case& c : cases) {
+  for (const CorpusCase& c : cases) {
     SCOPED_TRACE(c.name);
     replay(c);
   }
