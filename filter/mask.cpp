@@ -69,7 +69,7 @@ void load_grid(const MapHeader& h, MaskGrid& g) {
   for (int i = 0; i < 3; ++i)
     g.extent[i] = extent(g.GRDLIM[0][i], g.GRDLIM[1][i]);
   // The library counts a section's bytes in 32 bits.
-  if (g.extent[0] * g.extent[1] > INT_MAX)
+  if (g.extent[2] > 0 && g.extent[0] * g.extent[1] > INT_MAX)
     ERRSTP("MSKIN sections too large: columns x rows beyond 2147483647");
   g.MASK = allocate(g.extent);
   // Sections of no bytes are not read: the library cannot position them.

@@ -138,4 +138,25 @@ TEST_F(FilterTest, MapHeadersTheLibraryReads) {
   }
 }
 
+// Sections of more than 2^31 - 1 bytes are refused only when one is read:
+// the library counts them in 32 bits.
+TEST_F(FilterTest, SectionSizeLimit) {
+  const MtzFile mtz = simple_mtz({{0, 0, 0}, {1, 0, 0}});
+  struct Case {
+    std::vector<std::pair<int, int32_t>> words;
+    std::vector<std::string> end;
+  } cases[] = {
+      {{{1, 65536}, {2, 65536}, {3, 0}}, report(2, 0, 0)},
+      {{{1, 2147483647}, {2, 1}, {3, 0}}, report(2, 0, 0)},
+      {{{1, 2147483647}, {2, 1}, {3, 1}}, {"", " ERROR: MSKIN unable to read section(s)", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words[0].second);
+    MaskMap map;
+    map.words = c.words;
+    RunResult r = run(map, mtz);
+    EXPECT_EQ(last_lines(r.out, c.end.size()), c.end);
+  }
+}
+
 }  // namespace
