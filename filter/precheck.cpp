@@ -220,7 +220,8 @@ class HeaderReading {
 
   void read_record() {
     std::string_view b = file_.at(pos_, RECORD);
-    std::memcpy(buffer_, b.data(), b.size());
+    if (!b.empty())
+      std::memcpy(buffer_, b.data(), b.size());
     pos_ = b.size() < RECORD ? file_.size() : pos_ + int64_t(RECORD);
   }
 
