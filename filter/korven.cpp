@@ -24,6 +24,8 @@ int64_t file_size(const char* path) {
   return stat(path, &st) == 0 ? int64_t(st.st_size) : 0;
 }
 
+}  // namespace
+
 void report(const Counts& n) {
   std::printf("\n");
   std::printf(" Number of reflections read = %10d\n", n.NREAD);
@@ -32,8 +34,6 @@ void report(const Counts& n) {
   std::printf(" written to output          = %10d\n", n.NWRITE);
   std::printf("\n Normal termination \n\n");
 }
-
-}  // namespace
 
 void KORVEN() {
   RUNHDR();

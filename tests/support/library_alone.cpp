@@ -52,6 +52,7 @@
 #include "filter/errstp.h"
 #include "filter/files.h"
 #include "filter/index_matrix.h"
+#include "filter/korven.h"
 #include "filter/mask.h"
 #include "filter/reflections.h"
 #include "filter/startup.h"
@@ -70,15 +71,6 @@ long setting(const char* name, long fallback) {
 
 // ---- The worker: korven's run without check_mask_file, check_mtz_file and
 // check_output_is_new_file.
-
-void report(const Counts& n) {
-  std::printf("\n");
-  std::printf(" Number of reflections read = %10d\n", n.NREAD);
-  std::printf(" outside mask limits        = %10d\n", n.NOUTSD);
-  std::printf(" rejected by mask           = %10d\n", n.NREJCT);
-  std::printf(" written to output          = %10d\n", n.NWRITE);
-  std::printf("\n Normal termination \n\n");
-}
 
 // Tells the parent, on `results`, the count of reflections read, the
 // input's columns (lrncol_) and HKLIN's file; then the values per record
