@@ -23,7 +23,9 @@
 //   loop           past the CPU, wall-clock, file-size or log limit
 //   garbage        ended normally, but the reflections read reach into the
 //                  header (the library passed header bytes on as records),
-//                  or HKLOUT differs from that of an earlier run
+//                  the map's sections start inside its header (a negative
+//                  symmetry length), or HKLOUT differs from that of an
+//                  earlier run
 // Exit status 0 for ok, 1 otherwise, 2 when it cannot run at all.
 #include <ccp4/cmtzlib.h>
 #include <fcntl.h>
@@ -248,6 +250,21 @@ std::string read_file(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// True when the map's symmetry length is negative: its sections then start
+// inside the 1024-byte header, and the library passes header bytes on as
+// the mask.
+bool mask_reads_header(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char b[1024];
+  if (!in.read(reinterpret_cast<char*>(b), sizeof b))
+    return false;
+  const bool big = (b[213] >> 4) == 1;
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i)
+    v = v << 8 | b[big ? 92 + i : 95 - i];
+  return int32_t(v) < 0;
+}
+
 // True when the records read, of the header's NCOL values each (else the
 // COLUMN records' count), reach past the 80 bytes before them into the
 // header.
@@ -262,7 +279,8 @@ bool read_into_header(const std::string& results) {
   return 80 + nread * record_columns * 4 > (header_position(hklin) - 1) * 4;
 }
 
-std::string verdict(const Run& r, const std::string& log, int64_t cpu) {
+std::string verdict(const Run& r, const std::string& log, int64_t cpu,
+                    const std::string& mskin) {
   if (r.log_overrun || r.timed_out)
     return "loop";
   if (WIFSIGNALED(r.status)) {
@@ -275,7 +293,7 @@ std::string verdict(const Run& r, const std::string& log, int64_t cpu) {
   if (code != 0 || r.results.empty() ||
       read_file(log).find(" Normal termination ") == std::string::npos)
     return "fatal " + std::to_string(code);
-  return read_into_header(r.results) ? "garbage" : "ok";
+  return read_into_header(r.results) || mask_reads_header(mskin) ? "garbage" : "ok";
 }
 
 std::string upper(std::string text) {
@@ -284,13 +302,14 @@ std::string upper(std::string text) {
   return text;
 }
 
-// The file that HKLOUT names: on the command line, else in the environment.
-std::string output_file(int argc, char** argv) {
+// The file that a logical name names: on the command line, else in the
+// environment.
+std::string bound_file(int argc, char** argv, const std::string& name) {
   for (int i = 1; i + 1 < argc; ++i)
-    if (upper(argv[i]) == "HKLOUT")
+    if (upper(argv[i]) == name)
       return argv[i + 1];
-  const char* bound = std::getenv("HKLOUT");
-  return bound ? bound : "HKLOUT";
+  const char* bound = std::getenv(name.c_str());
+  return bound ? bound : name;
 }
 
 }  // namespace
@@ -302,13 +321,14 @@ int main(int argc, char** argv) {
     keep_command_line(argc, argv);
     filter_alone(fd);
   }
-  const std::string hklout = output_file(argc, argv), log = hklout + ".log";
+  const std::string hklout = bound_file(argc, argv, "HKLOUT"), log = hklout + ".log";
+  const std::string mskin = bound_file(argc, argv, "MSKIN");
   const int64_t cpu = setting("LIBRARY_ALONE_CPU_SECONDS", 20);
   const int64_t log_limit = int64_t(setting("LIBRARY_ALONE_LOG_MIB", 16)) << 20;
   const long runs = setting("LIBRARY_ALONE_RUNS", 8);
   std::string v, first_output;
   for (long i = 0; i < runs; ++i) {
-    v = verdict(run_once(argv, log, cpu, log_limit, i == 0), log, cpu);
+    v = verdict(run_once(argv, log, cpu, log_limit, i == 0), log, cpu, mskin);
     if (v != "ok")
       break;
     std::string output = read_file(hklout);
