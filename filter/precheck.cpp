@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -62,7 +63,21 @@ class File {
   size_t length_ = 0;
 };
 
-bool big_endian_stamp(unsigned char stamp) { return (stamp >> 4) == 1; }
+// The byte order of integers, from the four bytes of a machine stamp as the
+// library reads them: big-endian when the integer nibble says so, native
+// (little-endian here) when either nibble is 0 or NATIVEMTZ is set.  With
+// CONVERT_FROM the library takes the order from there: not followed.
+enum Order { LITTLE, BIG, UNKNOWN };
+
+Order byte_order(std::string_view stamp) {
+  if (std::getenv("NATIVEMTZ"))
+    return LITTLE;
+  if (std::getenv("CONVERT_FROM"))
+    return UNKNOWN;
+  unsigned floats = static_cast<unsigned char>(stamp[0]) >> 4,
+           integers = static_cast<unsigned char>(stamp[1]) >> 4;
+  return floats != 0 && integers == 1 ? BIG : LITTLE;
+}
 
 int64_t word_at(std::string_view b, size_t offset, bool big_endian, size_t bytes = 4) {
   uint64_t w = 0;
@@ -82,7 +97,10 @@ int64_t check_mask_file() {
   std::string_view h = file.ok() ? file.at(0, 1024) : std::string_view();
   if (h.size() < 1024)
     return 0;
-  bool big_endian = big_endian_stamp(static_cast<unsigned char>(h[213]));
+  Order order = byte_order(h.substr(212, 4));
+  if (order == UNKNOWN)
+    return 0;
+  bool big_endian = order == BIG;
   // The library reads every label the count promises, past the end of the
   // file too, with a notice for each: a count of -1 never ends.
   int64_t labels = word_at(h, 220, big_endian);
@@ -328,7 +346,10 @@ int64_t check_mtz_file() {
   std::string_view stamp = file.ok() ? file.at(0, 20) : std::string_view();
   if (stamp.size() < 20 || stamp.substr(0, 4) != "MTZ ")
     return 0;
-  bool big_endian = big_endian_stamp(static_cast<unsigned char>(stamp[9]));
+  Order order = byte_order(stamp.substr(8, 4));
+  if (order == UNKNOWN)
+    return 0;
+  bool big_endian = order == BIG;
   int64_t word = word_at(stamp, 4, big_endian);
   if (word == -1)
     word = word_at(stamp, 12, big_endian, 8);
