@@ -129,28 +129,41 @@ struct Record {
   std::array<std::string_view, 20> words;
   size_t count = 0;
 
-  explicit Record(const char* record) : text(record, strnlen(record, RECORD)) {
-    text = text.substr(0, text.find_first_of("!#"));
-    size_t first = text.find_first_not_of(" \t,=\r");
-    command_file = first != text.npos &&
-                   (text[first] == '@' || (text[first] == '\'' || text[first] == '"'));
-    plain = text.find_first_of("'\"") == text.npos && !command_file;
-    for (size_t i = 0; i + 1 < text.size(); ++i)
-      if ((text[i] == ',' || text[i] == '=') && (text[i + 1] == ',' || text[i + 1] == '='))
+  explicit Record(const char* record) {
+    const size_t n = strnlen(record, RECORD);
+    size_t len = 0;
+    while (len < n && record[len] != '!' && record[len] != '#')
+      ++len;
+    text = {record, len};
+    size_t first = 0;
+    while (first < len && delimiter(text[first]))
+      ++first;
+    command_file = first < len && (text[first] == '@' || quote(text[first]));
+    plain = !command_file;
+    for (size_t i = 0; plain && i < len; ++i)
+      if (quote(text[i]) ||
+          (empty_word_mark(text[i]) && i + 1 < len && empty_word_mark(text[i + 1])))
         plain = false;
-    for (size_t i = 0; plain && i < text.size();) {
-      size_t begin = text.find_first_not_of(" \t,=\r", i);
-      if (begin == text.npos)
-        break;
-      size_t end = std::min(text.find_first_of(" \t,=\r", begin), text.size());
+    for (size_t i = first; plain && i < len;) {
+      size_t begin = i;
+      while (i < len && !delimiter(text[i]))
+        ++i;
       if (count == words.size()) {
         plain = false;
         break;
       }
-      words[count++] = text.substr(begin, end - begin);
-      i = end;
+      words[count++] = text.substr(begin, i - begin);
+      while (i < len && delimiter(text[i]))
+        ++i;
     }
   }
+
+  static bool delimiter(char c) {
+    return c == ' ' || c == '\t' || c == ',' || c == '=' || c == '\r';
+  }
+  static bool quote(char c) { return c == '\'' || c == '"'; }
+  // Two of these in a row make an empty word between them.
+  static bool empty_word_mark(char c) { return c == ',' || c == '='; }
 
   // A last word "&", "\" or "-" makes the parser read on from standard
   // input, which the run gives it empty: the record then has no keyword.
