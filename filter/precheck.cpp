@@ -196,13 +196,16 @@ struct Record {
     return false;
   }
 
-  // The integer value of word n: -1 unless it is plain digits (a missing
-  // word is 0, as the parser leaves it).
+  // The integer value of word n: plain digits, or 0 for a word that cannot
+  // begin a number and for a missing word, as the parser leaves them; -1
+  // for any other word.
   int64_t number(size_t n) const {
     if (n >= count)
       return 0;
     std::string_view w = words[n];
-    if (w.empty() || w.size() > 9 || w.find_first_not_of("0123456789") != w.npos)
+    if (std::string_view("+-.0123456789").find(w[0]) == w.npos)
+      return 0;
+    if (w.size() > 9 || w.find_first_not_of("0123456789") != w.npos)
       return -1;
     int64_t value = 0;
     for (char c : w)
@@ -232,8 +235,10 @@ class HeaderReading {
   Outcome read() {
     Outcome o = first_pass();
     // The reflections that NCOL promises must end before the header, or
-    // the library reads header bytes as reflections.
-    if (columns_ > 0 && reflections_ > 0 && 80 + reflections_ * columns_ * 4 > header_)
+    // the library reads header bytes as reflections; and reflections of no
+    // columns carry none of the file's values.
+    if (reflections_ > 0 && columns_ >= 0 &&
+        (columns_ == 0 || 80 + reflections_ * columns_ * 4 > header_))
       return DAMAGED;
     bool found = find_raw_end();
     if (o != READS || !found || columns_ < 0 || reflections_ < 0 || batches_ < 0)

@@ -44,6 +44,8 @@ const Damage MTZ_DAMAGE[] = {
     {"header position past the end", [](Bytes b) { return set_word(b, 4, 1 << 30), b; }},
     {"more columns than COLUMN records",
      [](const Bytes& b) { return replaced(b, "NCOL       15", "NCOL       16"); }},
+    {"reflections of no columns",
+     [](const Bytes& b) { return replaced(b, "NCOL       15", "NCOL        0"); }},
     {"more reflections than the file holds",
      [](const Bytes& b) { return replaced(b, "5508 ", "9508 "); }},
 };
