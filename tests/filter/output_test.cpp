@@ -119,6 +119,10 @@ TEST_F(OutputTest, RunsThatNeverOpenTheOutputLeaveItAlone) {
 
   r = run_args({"MSKIN", "mask.map", "HKLIN", "in.mtz", "HKLOUT", "in.mtz"});
   EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, " korven:  LWOPEN: failed to open output file\n");
+  EXPECT_NE(r.out.find("\n WARNING: LWOPEN_NOEXIT: output file is same as open input file: "
+                       "in.mtz\n"),
+            std::string::npos);
   EXPECT_EQ(r.out.find("same file"), std::string::npos);
   EXPECT_EQ(read_file(path("in.mtz")), input);
   EXPECT_EQ(read_file(path("out.mtz")), old);

@@ -69,6 +69,20 @@ TEST_F(FilterTest, ErrorStops) {
   }
 }
 
+// A grid of more bytes than memory holds ends the run outside the error
+// stop, with its own message and status 2.
+TEST_F(FilterTest, GridThatCannotBeAllocated) {
+  write_mtz(path("in.mtz"), simple_mtz({{0, 0, 0}}));
+  MaskMap map = plain_mask();
+  map.words = {{1, 46340}, {2, 46340}, {3, 2147483647}};
+  write_mask(path("mask.map"), map);
+  RunResult r = run();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "\n KORVEN: cannot allocate the mask grid (out of memory)\n");
+  EXPECT_EQ(r.out.find(" ERROR: "), std::string::npos);
+  EXPECT_FALSE(file_exists(path("out.mtz")));
+}
+
 TEST_F(FilterTest, MissingInputStopsAfterTheMapListing) {
   write_mask(path("mask.map"), plain_mask());
   expect_stop(*this, "HKLIN unable to open file");
