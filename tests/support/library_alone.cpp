@@ -22,7 +22,8 @@
 //   crash SIGNAME  killed by a signal other than the limits
 //   loop           past the CPU, wall-clock, file-size or log limit
 //   garbage        ended normally, but the reflections read reach into the
-//                  header (the library passed header bytes on as records),
+//                  header (the library passed header bytes on as records)
+//                  or have no values,
 //                  the map's sections start inside its header (a negative
 //                  symmetry length), or HKLOUT differs from that of an
 //                  earlier run
@@ -267,7 +268,7 @@ bool mask_reads_header(const std::string& path) {
 
 // True when the records read, of the header's NCOL values each (else the
 // COLUMN records' count), reach past the 80 bytes before them into the
-// header.
+// header, or hold no values at all.
 bool read_into_header(const std::string& results) {
   std::istringstream in(results);
   int64_t nread = 0, columns = 0, record_columns = -1;
@@ -276,6 +277,10 @@ bool read_into_header(const std::string& results) {
   std::getline(in, hklin);
   if (!(in >> record_columns))
     record_columns = columns;
+  // Records of no values carry none of the file's: what is written for
+  // them is whatever the buffer held.
+  if (nread > 0 && record_columns == 0)
+    return true;
   return 80 + nread * record_columns * 4 > (header_position(hklin) - 1) * 4;
 }
 
