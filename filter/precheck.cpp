@@ -101,10 +101,10 @@ int64_t check_mask_file() {
   if (order == UNKNOWN)
     return 0;
   bool big_endian = order == BIG;
-  // The library reads every label the count promises, past the end of the
-  // file too, with a notice for each: a count of -1 never ends.
+  // The library reads every label that the count promises, past the end
+  // of the file too, with a notice for each: a count of -1 never ends.
   int64_t labels = word_at(h, 220, big_endian);
-  if (labels < 0 || 224 + 80 * labels > file.size())
+  if (labels < 0)
     map_fault("label count " + std::to_string(labels));
   // The sections start after the symmetry records: a negative length would
   // read header bytes as the mask.
@@ -196,14 +196,14 @@ struct Record {
     return false;
   }
 
-  // The integer value of word n: plain digits, or 0 for a word that cannot
-  // begin a number and for a missing word, as the parser leaves them; -1
-  // for any other word.
+  // The integer value of word n: plain digits, or 0 for a word without a
+  // digit, which is no number, and for a missing word, as the parser leaves
+  // them; -1 for any other word.
   int64_t number(size_t n) const {
     if (n >= count)
       return 0;
     std::string_view w = words[n];
-    if (std::string_view("+-.0123456789").find(w[0]) == w.npos)
+    if (w.find_first_of("0123456789") == w.npos)
       return 0;
     if (w.size() > 9 || w.find_first_not_of("0123456789") != w.npos)
       return -1;
