@@ -46,6 +46,8 @@ const Damage MTZ_DAMAGE[] = {
      [](const Bytes& b) { return replaced(b, "NCOL       15", "NCOL       16"); }},
     {"reflections of no columns",
      [](const Bytes& b) { return replaced(b, "NCOL       15", "NCOL        0"); }},
+    {"one reflection more than the file holds",
+     [](const Bytes& b) { return replaced(b, "5508 ", "5509 "); }},
     {"more reflections than the file holds",
      [](const Bytes& b) { return replaced(b, "5508 ", "9508 "); }},
 };
@@ -115,7 +117,8 @@ TEST_F(FilterTest, DamagedMapsAreRefused) {
   }
 }
 
-// What the library reads by itself goes on as for any map: 11 labels; 12
+// What the library reads by itself goes on as for any map: no labels or
+// 11; 12
 // in a file that holds 11, where the library's own road ends in the section
 // read; a symmetry record past the end of the file; a grid numbered past
 // 2^31 - 1.
@@ -125,6 +128,7 @@ TEST_F(FilterTest, MapHeadersTheLibraryReads) {
     std::pair<int, int32_t> word;
     std::vector<std::string> end;
   } cases[] = {
+      {{56, 0}, report(0, 0, 2)},
       {{56, 11}, report(0, 0, 2)},
       {{56, 12}, {"", " ERROR: MSKIN unable to read section(s)", ""}},
       {{24, 1 << 20}, {"", " ERROR: MSKIN unable to read section(s)", ""}},
